@@ -1,0 +1,56 @@
+// The state that the four stages of a run share, and what a stage tells the run when it ends.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace torvanelle {
+
+/// A raster: nb_lig row pointers, each row nb_col pixels (ucmatrice); null when nb_lig is 0.
+/// A pixel holds a contour line number, 0 to 254, or `background`.
+using Raster = std::uint8_t**;
+
+/// The pixel value that means "no contour line here".
+inline constexpr std::uint8_t background = 255;
+
+/// What a stage tells the run when it returns.
+enum class Flow {
+  proceed,  ///< go on with the next stage
+  done,     ///< the run ends here on a path the program defines ("No File"): exit status 0
+  failed,   ///< the run cannot go on; the stage has said why: exit status 1
+};
+
+/// Everything the stages hand on to one another. All zero or null at the start of a run.
+struct State {
+  std::FILE* f1 = nullptr;   ///< input raw raster, binary read (opening -> lecture)
+  std::FILE* f1d = nullptr;  ///< input descriptor, opened and closed within opening
+  std::FILE* f2 = nullptr;   ///< output raw raster, binary write (opening -> save)
+  std::FILE* f2d = nullptr;  ///< output descriptor, text write (header: opening, trailer: save)
+
+  // The six descriptor values. Only nb_lig and nb_col steer the work; the others are carried
+  // from the input descriptor to the output descriptor unchanged.
+  std::int32_t nb_lig = 0;
+  std::int32_t nb_col = 0;
+  std::int32_t type = 0;
+  std::int32_t min_al = 0;
+  std::int32_t max_al = 0;
+  std::int32_t taille_pix = 0;
+
+  /// Deburring answer: 0 means the one-point deburring was applied, anything else that it was not.
+  std::int32_t ebarb = 0;
+
+  Raster tab = nullptr;      ///< one contour line at a time: 0 other, 1 present, 255 removed
+  Raster tab_in = nullptr;   ///< the input raster exactly as read
+  Raster tab_out = nullptr;  ///< the result
+
+  /// Full path of the input raw raster, as built by the dialogue ("C:\images\site\dem1.raw").
+  std::string nomim1;
+
+  /// Host paths of the files this run has created or emptied so far. A run that fails removes
+  /// them, so that it never leaves a broken result behind that looks like a finished one.
+  std::vector<std::string> created;
+};
+
+}  // namespace torvanelle

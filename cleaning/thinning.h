@@ -1,0 +1,25 @@
+// The thinning of every contour line, the first half of the treatment.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+#include "app/state.h"
+
+namespace torvanelle {
+
+/// The lowest and highest contour line numbers of a raster; {300, 0} when it holds none.
+struct Span {
+  std::int32_t minval = 300;
+  std::int32_t maxval = 0;
+};
+
+/// Finds the span of contour line numbers in st.tab_in.
+Span contour_span(const State& st);
+
+/// Thins every contour line of st.tab_in into st.tab_out, one number of the span at a time in
+/// st.tab, and prints the total line, each number's header and each scan's modification count.
+/// Returns the span for the deburring.
+Span thinning(State& st, std::ostream& out);
+
+}  // namespace torvanelle

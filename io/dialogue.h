@@ -1,0 +1,16 @@
+// The opening stage: the console dialogue that names the image, and the files it opens.
+#pragma once
+
+#include <istream>
+#include <ostream>
+
+#include "app/state.h"
+
+namespace torvanelle {
+
+/// Shows the banner, asks which image to treat and how to name the result, opens the input
+/// raster, reads or creates its descriptor, creates the two output files with the descriptor
+/// header and allocates the three rasters.
+Flow opening(State& st, std::istream& in, std::ostream& out);
+
+}  // namespace torvanelle

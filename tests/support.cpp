@@ -1,0 +1,70 @@
+#include "support.h"
+
+#include <stdexcept>
+
+#include "LIB/matalloc.h"
+
+namespace support {
+
+model::Grid grid(const Picture& picture) {
+  const int rows = static_cast<int>(picture.size());
+  const int cols = rows == 0 ? 0 : static_cast<int>(picture[0].size());
+  model::Grid g(rows, cols, 255);
+  for (int i = 0; i < rows; ++i) {
+    if (static_cast<int>(picture[i].size()) != cols) throw std::invalid_argument("ragged picture");
+    for (int j = 0; j < cols; ++j) {
+      const char c = picture[i][j];
+      if (c >= '0' && c <= '9') g.at(i, j) = c - '0';
+      if (c >= 'a' && c <= 'z') g.at(i, j) = 10 + (c - 'a');
+      if (c == '#') g.at(i, j) = 254;
+    }
+  }
+  return g;
+}
+
+Picture picture(const model::Grid& g) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < g.rows; ++i) {
+    std::string row;
+    for (int j = 0; j < g.cols; ++j) {
+      const int v = g.at(i, j);
+      char c = '?';
+      if (v == 255) c = '.';
+      if (v == 254) c = '#';
+      if (v < 10) c = static_cast<char>('0' + v);
+      if (v >= 10 && v < 36) c = static_cast<char>('a' + v - 10);
+      row += c;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+Loaded::Loaded(const model::Grid& in) {
+  st.nb_lig = in.rows;
+  st.nb_col = in.cols;
+  st.tab = ucmatrice(in.cols, in.rows);
+  st.tab_in = ucmatrice(in.cols, in.rows);
+  st.tab_out = ucmatrice(in.cols, in.rows);
+  for (int i = 0; i < in.rows; ++i) {
+    for (int j = 0; j < in.cols; ++j)
+      st.tab_in[i][j] = static_cast<std::uint8_t>(in.at(i, j));
+  }
+}
+
+Loaded::~Loaded() {
+  frucmatrice(st.tab, st.nb_lig);
+  frucmatrice(st.tab_in, st.nb_lig);
+  frucmatrice(st.tab_out, st.nb_lig);
+}
+
+model::Grid Loaded::tab_out() const {
+  model::Grid g(st.nb_lig, st.nb_col, 255);
+  for (int i = 0; i < st.nb_lig; ++i) {
+    for (int j = 0; j < st.nb_col; ++j)
+      g.at(i, j) = st.tab_out[i][j];
+  }
+  return g;
+}
+
+}  // namespace support

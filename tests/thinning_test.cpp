@@ -1,0 +1,164 @@
+#include "cleaning/thinning.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+using support::Picture;
+
+std::string total(int n) {
+  return "\n\n\tTotal number of contour lines : " + std::to_string(n) + " ";
+}
+std::string header(int k) {
+  return "\n\n\tTreatment of the contour line number " + std::to_string(k) + " \n";
+}
+std::string mods(int m) {
+  return "\n\t\tNumber of modifications = " + std::to_string(m) + " ";
+}
+
+struct Example {
+  const char* name;
+  Picture in;
+  Picture out;
+  std::string transcript;
+};
+
+// Small rasters whose thinning is worked out by hand: which pixels survive and what is printed.
+const std::vector<Example> examples = {
+    {"OnePixelRingIsLeftUntouched",
+     {".......", "..111..", ".1...1.", ".1...1.", "..111..", "......."},
+     {".......", "..111..", ".1...1.", ".1...1.", "..111..", "......."},
+     total(1) + header(1)},
+    {"TwoByTwoBlockLosesItsTopRow",
+     {"......", ".11...", ".11...", "......"},
+     {"......", "......", ".11...", "......"},
+     total(1) + header(1) + mods(2)},
+    {"ThickBandShrinksOverFourScans",
+     {"........", ".111111.", ".111111.", ".111111.", "........"},
+     {"........", "........", "...11...", "........", "........"},
+     total(1) + header(1) + mods(4) + mods(4) + mods(6) + mods(2)},
+    {"TJunctionLosesItsJunctionPixel",
+     {".........", ".1111111.", "....1....", "....1....", "....1....", "........."},
+     {".........", ".111.111.", "....1....", "....1....", "....1....", "........."},
+     total(1) + header(1) + mods(1)},
+    {"SolidBlockLosesOnlyItsCorners",
+     {"........", "........", "..1111..", "..1111..", "..1111..", "..1111..", "........",
+      "........"},
+     {"........", "........", "...11...", "..1111..", "..1111..", "...11...", "........",
+      "........"},
+     total(1) + header(1) + mods(4)},
+    {"SquareRingIsRounded",
+     {".......", ".55555.", ".5...5.", ".5...5.", ".55555.", "......."},
+     {".......", "..555..", ".5...5.", ".5...5.", "..555..", "......."},
+     total(1) + header(5) + mods(4)},
+    {"SpurAboveTheLineGoes",
+     {".........", "....1....", ".1111111.", ".........", "........."},
+     {".........", ".........", ".1111111.", ".........", "........."},
+     total(1) + header(1) + mods(1)},
+    {"SpurBelowTheLineStaysAndTheLinePixelAboveItGoes",
+     {".........", ".........", ".1111111.", "....1....", "........."},
+     {".........", ".........", ".111.111.", "....1....", "........."},
+     total(1) + header(1) + mods(1)},
+    {"AbsentNumbersOfTheSpanGetAHeaderAndNothingElse",
+     {".....", ".2...", ".....", "...5.", "....."},
+     {".....", ".2...", ".....", "...5.", "....."},
+     total(4) + header(2) + header(3) + header(4) + header(5)},
+    {"NoContourPixelPrintsMinus299",
+     {"....", "....", "...."},
+     {"....", "....", "...."},
+     total(-299)},
+    {"EmptyRasterPrintsMinus299", {}, {}, total(-299)},
+    {"UnderThreeRowsIsCopiedUnchanged",
+     {"33333", "33.33"},
+     {"33333", "33.33"},
+     total(1) + header(3)},
+    {"UnderThreeColumnsIsCopiedUnchanged",
+     {"00", "00", "00", "00"},
+     {"00", "00", "00", "00"},
+     total(1) + header(0)},
+    {"LineAlongTheTopRowIsCopiedUnchanged",
+     {"111111", "......", "......", "......"},
+     {"111111", "......", "......", "......"},
+     total(1) + header(1)},
+    {"BorderPixelsCountAsNeighbours",
+     {"11111", "..1..", ".....", "....."},
+     {"11111", ".....", ".....", "....."},
+     total(1) + header(1) + mods(1)},
+    {"HighestNumberBelowBackground",
+     {"...", ".#.", "..."},
+     {"...", ".#.", "..."},
+     total(1) + header(254)},
+};
+
+void PrintTo(const Example& ex, std::ostream* os) {
+  *os << ex.name;
+}
+
+class Thinning : public ::testing::TestWithParam<Example> {};
+
+TEST_P(Thinning, SurvivorsAndTranscript) {
+  const Example& ex = GetParam();
+  const model::Grid in = support::grid(ex.in);
+  support::Loaded loaded(in);
+  std::ostringstream out;
+  torvanelle::thinning(loaded.st, out);
+  EXPECT_EQ(support::picture(loaded.tab_out()), ex.out);
+  EXPECT_EQ(out.str(), ex.transcript);
+  EXPECT_EQ(support::picture(model::thin(in).out), ex.out) << "the model disagrees";
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, Thinning, ::testing::ValuesIn(examples),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ThinningSpan, IsTheLowestAndHighestNumber) {
+  support::Loaded loaded(support::grid({"7.3", "...", "9.."}));
+  const torvanelle::Span span = torvanelle::contour_span(loaded.st);
+  EXPECT_EQ(span.minval, 3);
+  EXPECT_EQ(span.maxval, 9);
+}
+
+TEST(ThinningSpan, TheInputIsLeftAsItWas) {
+  const model::Grid in =
+      support::grid({"........", ".111111.", ".111111.", ".111111.", "........"});
+  support::Loaded loaded(in);
+  std::ostringstream out;
+  torvanelle::thinning(loaded.st, out);
+  model::Grid after(in.rows, in.cols, 0);
+  for (int i = 0; i < in.rows; ++i) {
+    for (int j = 0; j < in.cols; ++j)
+      after.at(i, j) = loaded.st.tab_in[i][j];
+  }
+  EXPECT_EQ(after, in);
+}
+
+// Each number is thinned as if the others were absent, even where lines of two numbers touch.
+TEST(ThinningSpan, TouchingNumbersAreThinnedAsIfAlone) {
+  const support::Picture both = {"........", ".111111.", ".111111.",
+                                 ".222222.", ".222222.", "........"};
+  support::Loaded together(support::grid(both));
+  std::ostringstream out;
+  torvanelle::thinning(together.st, out);
+
+  model::Grid expected = support::grid(both);
+  for (int number : {1, 2}) {
+    model::Grid alone = support::grid(both);
+    for (int& v : alone.px) {
+      if (v != number) v = 255;
+    }
+    support::Loaded single(alone);
+    torvanelle::thinning(single.st, out);
+    const model::Grid thinned = single.tab_out();
+    for (std::size_t p = 0; p < expected.px.size(); ++p) {
+      if (expected.px[p] == number) expected.px[p] = thinned.px[p];
+    }
+  }
+  EXPECT_EQ(support::picture(together.tab_out()), support::picture(expected));
+}
+
+}  // namespace
