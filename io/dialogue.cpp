@@ -2,8 +2,6 @@
 
 namespace torvanelle {
 
-Flow opening(State& /*st*/, std::istream& /*in*/, std::ostream& /*out*/) {
-  return Flow::proceed;
-}
+Flow opening(State& /*st*/, std::istream& /*in*/, std::ostream& /*out*/) { return Flow::proceed; }
 
 }  // namespace torvanelle

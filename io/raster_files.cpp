@@ -2,12 +2,8 @@
 
 namespace torvanelle {
 
-Flow lecture(State& /*st*/, std::ostream& /*out*/) {
-  return Flow::proceed;
-}
+Flow lecture(State& /*st*/, std::ostream& /*out*/) { return Flow::proceed; }
 
-Flow save(State& /*st*/, std::ostream& /*out*/) {
-  return Flow::proceed;
-}
+Flow save(State& /*st*/, std::ostream& /*out*/) { return Flow::proceed; }
 
 }  // namespace torvanelle

@@ -9,9 +9,7 @@ namespace {
 
 using Rng = std::mt19937;
 
-int pick(Rng& rng, int lo, int hi) {
-  return std::uniform_int_distribution<int>(lo, hi)(rng);
-}
+int pick(Rng& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 int side(Rng& rng) {
   const int kind = pick(rng, 0, 9);

@@ -18,9 +18,7 @@ std::string total(int n) {
 std::string header(int k) {
   return "\n\n\tTreatment of the contour line number " + std::to_string(k) + " \n";
 }
-std::string mods(int m) {
-  return "\n\t\tNumber of modifications = " + std::to_string(m) + " ";
-}
+std::string mods(int m) { return "\n\t\tNumber of modifications = " + std::to_string(m) + " "; }
 
 struct Example {
   const char* name;
@@ -96,9 +94,7 @@ const std::vector<Example> examples = {
      total(1) + header(254)},
 };
 
-void PrintTo(const Example& ex, std::ostream* os) {
-  *os << ex.name;
-}
+void PrintTo(const Example& ex, std::ostream* os) { *os << ex.name; }
 
 class Thinning : public ::testing::TestWithParam<Example> {};
 
