@@ -1,8 +1,8 @@
 #include "io/console.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
-#include <string>
 
 namespace torvanelle {
 
@@ -20,6 +20,38 @@ void say(std::ostream& out, const char* fmt, ...) {
   }
   va_end(again);
   out.flush();
+}
+
+Read read_name(std::istream& in, std::string& name) {
+  std::string word;
+  if (!(in >> word)) return Read::end;
+  name = word;
+  return Read::ok;
+}
+
+Read read_number(std::istream& in, std::ostream& out, std::int32_t& value) {
+  std::string word;
+  if (!(in >> word)) return Read::end;
+  // A leading '+' is accepted as a formatted read accepts it; from_chars takes only '-'.
+  const char* first = word.data() + (word.size() > 1 && word[0] == '+' ? 1 : 0);
+  const char* last = word.data() + word.size();
+  std::int32_t parsed = 0;
+  const auto [end, error] = std::from_chars(first, last, parsed);
+  if (error == std::errc::result_out_of_range && end == last) {
+    say(out, "\n\t%s is too large: a whole number between -2147483648 and 2147483647 is expected ",
+        word.c_str());
+    return Read::rejected;
+  }
+  if (error != std::errc() || end != last) {
+    say(out, "\n\t\"%s\" is not a whole number: a whole number is expected ", word.c_str());
+    return Read::rejected;
+  }
+  value = parsed;
+  return Read::ok;
+}
+
+void say_end_of_input(std::ostream& out) {
+  say(out, "\n\tStandard input has ended before every question was answered: the run stops \n");
 }
 
 }  // namespace torvanelle

@@ -1,13 +1,35 @@
-// Console output: every text the program prints goes through here, formatted printf-style and
-// flushed at once, so that a program driving the dialogue through a pipe sees each prompt and
-// each progress line as soon as it is printed.
+// The console: every text the program prints and every answer it reads.
+//
+// Texts are formatted printf-style and flushed at once, so that a program driving the dialogue
+// through a pipe sees each prompt and each progress line as soon as it is printed. Answers are
+// whitespace-delimited words: a name is one word, a number one word holding a decimal integer.
 #pragma once
 
+#include <cstdint>
+#include <istream>
 #include <ostream>
+#include <string>
 
 namespace torvanelle {
 
 /// Prints `fmt` formatted with the arguments (printf rules) to `out`, then flushes `out`.
 [[gnu::format(printf, 2, 3)]] void say(std::ostream& out, const char* fmt, ...);
+
+/// How reading an answer went.
+enum class Read {
+  ok,        ///< the answer is in the output argument
+  rejected,  ///< the word was consumed and the user told why: ask the same question again
+  end,       ///< standard input has ended: the run cannot go on (see say_end_of_input)
+};
+
+/// Reads one word, of any length, into `name`.
+Read read_name(std::istream& in, std::string& name);
+
+/// Reads one word that must be a decimal integer, optionally signed, within 32 bits. Any other
+/// word is consumed and reported on `out`, and the result is Read::rejected.
+Read read_number(std::istream& in, std::ostream& out, std::int32_t& value);
+
+/// Tells the user that the answers ran out and the run stops.
+void say_end_of_input(std::ostream& out);
 
 }  // namespace torvanelle
