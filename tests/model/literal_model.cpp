@@ -119,8 +119,7 @@ Deburred deburr(const Grid& thinned, int minval, int maxval) {
   return result;
 }
 
-Deburred treat(const Grid& in, int answer) {
-  const Thinned thinned = thin(in);
+Deburred treat(const Thinned& thinned, int answer) {
   Deburred result{thinned.out, thinned.transcript};
   result.transcript += "\n\n\tebarbulation (one point) : \n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t";
   if (answer != 0) return result;

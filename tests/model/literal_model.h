@@ -46,8 +46,8 @@ struct Deburred {
 /// in-place scan that removes the pixels having exactly one present neighbour of their line.
 Deburred deburr(const Grid& thinned, int minval, int maxval);
 
-/// The whole treatment given one answer (1 or less) to the deburring question: the thinning,
-/// the question, and the deburring when the answer is 0.
-Deburred treat(const Grid& in, int answer);
+/// The whole treatment given the thinning and one answer (1 or less) to the deburring question:
+/// the thinning's result, the question, and the deburring when the answer is 0.
+Deburred treat(const Thinned& thinned, int answer);
 
 }  // namespace model
