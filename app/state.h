@@ -47,6 +47,9 @@ struct State {
 
   /// Full path of the input raw raster, as built by the dialogue ("C:\images\site\dem1.raw").
   std::string nomim1;
+  /// Full paths of the output raster and descriptor, as built, for messages about them.
+  std::string nomim2;
+  std::string nomdescr2;
 
   /// Host paths of the files this run has created or emptied so far. A run that fails removes
   /// them, so that it never leaves a broken result behind that looks like a finished one.

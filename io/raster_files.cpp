@@ -1,9 +1,65 @@
 #include "io/raster_files.h"
 
+#include <cstdio>
+
+#include "io/console.h"
+
 namespace torvanelle {
+namespace {
 
-Flow lecture(State& /*st*/, std::ostream& /*out*/) { return Flow::proceed; }
+/// Closes `*f` and forgets it; false when the close reports an error (unwritten data lost).
+bool close(std::FILE** f) {
+  const int result = std::fclose(*f);
+  *f = nullptr;
+  return result == 0;
+}
 
-Flow save(State& /*st*/, std::ostream& /*out*/) { return Flow::proceed; }
+Flow write_failed(std::ostream& out, const std::string& path) {
+  say(out, "\n\tCould not write %s (disk full or not writable): no result is kept \n",
+      path.c_str());
+  return Flow::failed;
+}
+
+bool write_trailer(State& st) {
+  if (std::fprintf(st.f2d, "\n input image : %s ", st.nomim1.c_str()) < 0) return false;
+  if (st.ebarb == 0 && std::fputs("\n\n Ebarbulation treatment", st.f2d) < 0) return false;
+  return std::fprintf(st.f2d, "\n\n\t\t\t\t%s\n", attribution) >= 0;
+}
+
+}  // namespace
+
+Flow lecture(State& st, std::ostream& out) {
+  say(out, "\n\tLecture ");
+  long long found = 0;
+  const auto row_bytes = static_cast<std::size_t>(st.nb_col);
+  for (int i = 0; i < st.nb_lig; ++i)
+    found += std::fread(st.tab_in[i], 1, row_bytes, st.f1);
+  const bool read_error = std::ferror(st.f1) != 0;
+  close(&st.f1);
+  if (read_error) {
+    say(out, "\n\tCould not read %s \n", st.nomim1.c_str());
+    return Flow::failed;
+  }
+  const long long expected = static_cast<long long>(st.nb_lig) * st.nb_col;
+  if (found < expected) {
+    say(out,
+        "\n\tWarning: %s holds %lld bytes where %lld are expected: the missing pixels are read as "
+        "contour line 0 ",
+        st.nomim1.c_str(), found, expected);
+  }
+  return Flow::proceed;
+}
+
+Flow save(State& st, std::ostream& out) {
+  const auto row_bytes = static_cast<std::size_t>(st.nb_col);
+  bool written = true;
+  for (int i = 0; i < st.nb_lig && written; ++i) {
+    written = std::fwrite(st.tab_out[i], 1, row_bytes, st.f2) == row_bytes;
+  }
+  if (!close(&st.f2) || !written) return write_failed(out, st.nomim2);
+  written = write_trailer(st);
+  if (!close(&st.f2d) || !written) return write_failed(out, st.nomdescr2);
+  return Flow::proceed;
+}
 
 }  // namespace torvanelle

@@ -8,10 +8,16 @@
 
 namespace torvanelle {
 
-/// Reads the input raster from st.f1 into st.tab_in and closes st.f1.
+/// The fixed attribution line that ends every output descriptor.
+inline constexpr const char* attribution = "Contour lines thinned by Torvanelle";
+
+/// Reads the input raster from st.f1 into st.tab_in, row by row, and closes st.f1. A file
+/// shorter than the raster is read as far as it goes (the rest stays 0, that is, contour line 0)
+/// and reported with one warning line; a read error stops the run.
 Flow lecture(State& st, std::ostream& out);
 
-/// Writes st.tab_out to st.f2 and the trailer to st.f2d, and closes both.
+/// Writes st.tab_out to st.f2 and the trailer to st.f2d, and closes both. Prints nothing unless
+/// a write or a close fails, which stops the run (its output files are then removed).
 Flow save(State& st, std::ostream& out);
 
 }  // namespace torvanelle

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "LIB/matalloc.h"
@@ -53,6 +54,9 @@ Loaded::Loaded(const model::Grid& in) {
 }
 
 Loaded::~Loaded() {
+  for (std::FILE* f : {st.f1, st.f1d, st.f2, st.f2d}) {
+    if (f != nullptr) std::fclose(f);
+  }
   frucmatrice(st.tab, st.nb_lig);
   frucmatrice(st.tab_in, st.nb_lig);
   frucmatrice(st.tab_out, st.nb_lig);

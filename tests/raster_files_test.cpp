@@ -1,0 +1,125 @@
+#include "io/raster_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+void put(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+class RasterFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("torvanelle-rf-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  /// Reads `bytes` as the raster file of a rows × cols image; returns what lecture printed.
+  std::string read(support::Loaded& loaded, const std::string& bytes) {
+    put(dir_ / "in.raw", bytes);
+    loaded.st.f1 = std::fopen((dir_ / "in.raw").c_str(), "rb");
+    loaded.st.nomim1 = "C:\\images\\site\\in.raw";
+    std::ostringstream out;
+    EXPECT_EQ(torvanelle::lecture(loaded.st, out), torvanelle::Flow::proceed);
+    EXPECT_EQ(loaded.st.f1, nullptr);
+    return out.str();
+  }
+
+  /// Saves `loaded` to out.raw / out.txt (or to the given raster path); returns the flow.
+  torvanelle::Flow save(support::Loaded& loaded, std::ostringstream& out,
+                        const fs::path& raster = {}) {
+    loaded.st.f2 = std::fopen((raster.empty() ? dir_ / "out.raw" : raster).c_str(), "wb");
+    loaded.st.f2d = std::fopen((dir_ / "out.txt").c_str(), "w");
+    loaded.st.nomim1 = "C:\\images\\site\\dem1.raw";
+    loaded.st.nomim2 = "C:\\images\\site\\out_venc8.raw";
+    loaded.st.nomdescr2 = "C:\\images\\site\\out_venc8.txt";
+    return torvanelle::save(loaded.st, out);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(RasterFiles, LectureReadsRowByRowAndLeavesAFullFileUnreported) {
+  support::Loaded loaded(model::Grid(2, 3, 0));
+  // One byte more than the raster: a longer file is read only as far as the raster goes.
+  EXPECT_EQ(read(loaded, std::string("\x01\x02\x03\xfe\xff\x00\x07", 7)), "\n\tLecture ");
+  support::Loaded expected(support::grid({"123", "#.0"}));
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 3; ++j)
+      EXPECT_EQ(loaded.st.tab_in[i][j], expected.st.tab_in[i][j]);
+  }
+}
+
+TEST_F(RasterFiles, ShortFileIsReadAsFarAsItGoesWithOneWarning) {
+  support::Loaded loaded(model::Grid(3, 4, 0));
+  const std::string said = read(loaded, std::string(6, '\x09'));  // a row and a half
+  EXPECT_EQ(
+      said,
+      "\n\tLecture \n\tWarning: C:\\images\\site\\in.raw holds 6 bytes where 12 are expected: "
+      "the missing pixels are read as contour line 0 ");
+  EXPECT_EQ(loaded.st.tab_in[1][1], 9);
+  EXPECT_EQ(loaded.st.tab_in[1][2], 0) << "a partly read row keeps zeros after the last byte";
+  EXPECT_EQ(loaded.st.tab_in[2][3], 0);
+}
+
+TEST_F(RasterFiles, SaveWritesTheRasterAndTheTrailer) {
+  for (int ebarb : {0, 1, -2}) {
+    support::Loaded loaded(support::grid({"1.", "#3"}));
+    for (int i = 0; i < 2; ++i) {
+      for (int j = 0; j < 2; ++j)
+        loaded.st.tab_out[i][j] = loaded.st.tab_in[i][j];
+    }
+    loaded.st.ebarb = ebarb;
+    std::ostringstream out;
+    EXPECT_EQ(save(loaded, out), torvanelle::Flow::proceed);
+    EXPECT_EQ(out.str(), "") << "save prints nothing";
+    EXPECT_EQ(loaded.st.f2, nullptr);
+    EXPECT_EQ(loaded.st.f2d, nullptr);
+    EXPECT_EQ(contents(dir_ / "out.raw"), std::string("\x01\xff\xfe\x03", 4));
+    const std::string note = ebarb == 0 ? "\n\n Ebarbulation treatment" : "";
+    EXPECT_EQ(contents(dir_ / "out.txt"), "\n input image : C:\\images\\site\\dem1.raw " + note +
+                                              "\n\n\t\t\t\tContour lines thinned by Torvanelle\n")
+        << "ebarb " << ebarb;
+  }
+}
+
+TEST_F(RasterFiles, EmptyImageWritesAnEmptyRasterAndTheTrailer) {
+  support::Loaded loaded(model::Grid(0, 0, 0));
+  EXPECT_EQ(read(loaded, "abc"), "\n\tLecture ");
+  std::ostringstream out;
+  loaded.st.ebarb = 1;
+  EXPECT_EQ(save(loaded, out), torvanelle::Flow::proceed);
+  EXPECT_EQ(contents(dir_ / "out.raw"), "");
+  EXPECT_NE(contents(dir_ / "out.txt").find("input image"), std::string::npos);
+}
+
+TEST_F(RasterFiles, AFailedWriteIsReportedNeverPassedOver) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this host";
+  support::Loaded loaded(model::Grid(3, 5000, 7));
+  std::ostringstream out;
+  EXPECT_EQ(save(loaded, out, "/dev/full"), torvanelle::Flow::failed);
+  EXPECT_EQ(out.str(),
+            "\n\tCould not write C:\\images\\site\\out_venc8.raw (disk full or not writable): no "
+            "result is kept \n");
+  EXPECT_EQ(loaded.st.f2, nullptr);
+}
+
+}  // namespace
