@@ -1,0 +1,190 @@
+#include "bench/measure.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "LIB/matalloc.h"
+#include "cleaning/neighbour.h"
+#include "cleaning/treatment.h"
+#include "io/raster_files.h"
+#include "model/literal_model.h"
+#include "tools/terrain.h"
+
+namespace bench {
+namespace {
+
+using torvanelle::Raster;
+
+/// A field of /proc/self/status in KiB (VmRSS, VmHWM).
+long status_kib(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+  }
+  return 0;
+}
+
+double seconds_of(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::vector<std::uint8_t> contour_raster(const std::string& what, int n) {
+  terrain::Options o;
+  o.rows = n;
+  o.cols = n;
+  o.levels = what == "prepare" ? 150 : 250;
+  std::vector<std::uint8_t> raster = terrain::contour_raster(o);
+  if (what == "prepare-10") {
+    for (std::uint8_t& v : raster) {
+      if (v != torvanelle::background) v = static_cast<std::uint8_t>(v % 10);
+    }
+  }
+  return raster;
+}
+
+int prepare(const std::string& what, const std::string& dir, int n) {
+  const std::vector<std::uint8_t> raster = contour_raster(what, n);
+  std::ofstream raw(dir + "/in.raw", std::ios::binary);
+  raw.write(reinterpret_cast<const char*>(raster.data()),
+            static_cast<std::streamsize>(raster.size()));
+  std::ofstream(dir + "/answers.txt") << "0\n";
+  return raw.good() ? 0 : 1;
+}
+
+void read_rows(Raster r, int n, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  for (int i = 0; i < n; ++i)
+    if (std::fread(r[i], 1, static_cast<std::size_t>(n), f) != static_cast<std::size_t>(n)) break;
+  std::fclose(f);
+}
+
+void write_rows(Raster r, int n, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  for (int i = 0; i < n; ++i)
+    std::fwrite(r[i], 1, static_cast<std::size_t>(n), f);
+  std::fclose(f);
+}
+
+/// Read the raw file, write it back out.
+void copy(const std::string& dir, int n) {
+  Raster r = ucmatrice(n, n);
+  read_rows(r, n, dir + "/in.raw");
+  write_rows(r, n, dir + "/copy.raw");
+  frucmatrice(r, n);
+}
+
+/// Read the raster, compute every line pixel's code once, write a raster.
+void one_pass(const std::string& dir, int n) {
+  Raster in = ucmatrice(n, n);
+  Raster out = ucmatrice(n, n);
+  read_rows(in, n, dir + "/in.raw");
+  for (int i = 1; i < n - 1; ++i) {
+    for (int j = 1; j < n - 1; ++j) {
+      const std::uint8_t v = in[i][j];
+      out[i][j] = v != torvanelle::background && torvanelle::removal[torvanelle::ico(in, i, j)]
+                      ? torvanelle::background
+                      : v;
+    }
+  }
+  write_rows(out, n, dir + "/floor.raw");
+  frucmatrice(in, n);
+  frucmatrice(out, n);
+}
+
+/// The program's own stages after the dialogue: lecture, treatment with its answer read from a
+/// file, save. The files and rasters are set up as the opening leaves them. Returns the time of
+/// the treatment alone.
+double whole_run(const std::string& dir, int n) {
+  torvanelle::State st;
+  st.nb_lig = n;
+  st.nb_col = n;
+  st.nomim1 = dir + "/in.raw";
+  st.nomim2 = dir + "/out.raw";
+  st.nomdescr2 = dir + "/out.txt";
+  st.f1 = std::fopen(st.nomim1.c_str(), "rb");
+  st.f2 = std::fopen(st.nomim2.c_str(), "wb");
+  st.f2d = std::fopen(st.nomdescr2.c_str(), "w");
+  st.tab = ucmatrice(n, n);
+  st.tab_in = ucmatrice(n, n);
+  st.tab_out = ucmatrice(n, n);
+  std::ifstream answers(dir + "/answers.txt");
+  std::ofstream console(dir + "/console.txt", std::ios::binary);
+  double cleaning = 0;
+  if (torvanelle::lecture(st, console) == torvanelle::Flow::proceed) {
+    cleaning = seconds_of([&] { torvanelle::treatment(st, answers, console); });
+    torvanelle::save(st, console);
+  }
+  for (Raster r : {st.tab, st.tab_in, st.tab_out})
+    frucmatrice(r, n);
+  return cleaning;
+}
+
+model::Grid read_grid(const std::string& path, int n) {
+  std::ifstream raw(path, std::ios::binary);
+  std::vector<char> bytes(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
+  raw.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  model::Grid g(n, n, 255);
+  for (std::size_t p = 0; p < bytes.size(); ++p)
+    g.px[p] = static_cast<unsigned char>(bytes[p]);
+  return g;
+}
+
+/// The literal model on the same raster; the engine's last run must have printed and written
+/// exactly what the model gives.
+Measured model_run(const std::string& dir, int n) {
+  const model::Grid in = read_grid(dir + "/in.raw", n);
+  model::Deburred expected;
+  Measured m;
+  m.seconds = seconds_of([&] { expected = model::treat(model::thin(in), 0); });
+  std::ifstream console_file(dir + "/console.txt", std::ios::binary);
+  const std::string console((std::istreambuf_iterator<char>(console_file)), {});
+  const bool same =
+      read_grid(dir + "/out.raw", n) == expected.out && console.ends_with(expected.transcript);
+  m.verdict = same ? "identical" : "DIFFERENT";
+  return m;
+}
+
+Measured repeated(const std::string& what, const std::string& dir, int n, int reps) {
+  Measured m;
+  std::vector<double> whole, inner;
+  for (int r = 0; r < reps; ++r) {
+    double cleaning = 0;
+    whole.push_back(seconds_of([&] {
+      if (what == "copy") copy(dir, n);
+      if (what == "floor") one_pass(dir, n);
+      if (what == "engine") cleaning = whole_run(dir, n);
+    }));
+    inner.push_back(cleaning);
+  }
+  m.seconds = median(whole);
+  m.inner_seconds = median(inner);
+  return m;
+}
+
+}  // namespace
+
+int child_main(const std::string& what, const std::string& dir, int n, int reps) {
+  if (what.rfind("prepare", 0) == 0) return prepare(what, dir, n);
+  const long start_kib = status_kib("VmRSS");
+  Measured m = what == "model" ? model_run(dir, n) : repeated(what, dir, n, reps);
+  m.peak_kib = status_kib("VmHWM");
+  m.start_kib = start_kib;
+  std::cout << m.seconds << ' ' << m.inner_seconds << ' ' << m.peak_kib << ' ' << m.start_kib << ' '
+            << m.verdict << '\n';
+  return 0;
+}
+
+}  // namespace bench
