@@ -1,6 +1,7 @@
 #include "cleaning/deburring.h"
 
 #include "cleaning/neighbour.h"
+#include "cleaning/scan.h"
 #include "io/console.h"
 
 namespace torvanelle {
@@ -27,11 +28,9 @@ void deburring(State& st, const Span& span, std::ostream& out) {
   for (std::int32_t k = span.minval; k <= span.maxval; ++k)
     say(out, "\tContour line number %d                 \r", k);
   Raster tab = st.tab_out;
-  for (int i = 1; i < st.nb_lig - 1; ++i) {
-    for (int j = 1; j < st.nb_col - 1; ++j) {
-      if (tab[i][j] != background && single_neighbour(ico(tab, i, j))) tab[i][j] = background;
-    }
-  }
+  for_each_line_pixel(tab, st.nb_lig, st.nb_col, [tab](int i, int j) {
+    if (single_neighbour(ico(tab, i, j))) tab[i][j] = background;
+  });
 }
 
 }  // namespace torvanelle

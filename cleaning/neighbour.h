@@ -34,23 +34,23 @@ constexpr std::uint8_t quarter_turn(std::uint8_t code) {
   return static_cast<std::uint8_t>((code << 2) | (code >> 6));
 }
 
-/// The code of the interior pixel (i, j) of `tab`: the neighbours holding the centre's value.
-/// Neighbours holding anything else (another line, the background, a removed pixel) add nothing.
-inline std::uint8_t ico(const Raster tab, int i, int j) {
-  const std::uint8_t* up = tab[i - 1];
-  const std::uint8_t* row = tab[i];
-  const std::uint8_t* down = tab[i + 1];
+/// The code of the pixel in column j of `row`, `up` and `down` being the rows above and below:
+/// the neighbours holding the centre's value. Neighbours holding anything else (another line,
+/// the background, a removed pixel) add nothing.
+inline std::uint8_t ico(const std::uint8_t* up, const std::uint8_t* row, const std::uint8_t* down,
+                        int j) {
   const std::uint8_t val = row[j];
-  int code = 0;
-  if (up[j - 1] == val) code |= north_west;
-  if (up[j] == val) code |= north;
-  if (up[j + 1] == val) code |= north_east;
-  if (row[j + 1] == val) code |= east;
-  if (down[j + 1] == val) code |= south_east;
-  if (down[j] == val) code |= south;
-  if (down[j - 1] == val) code |= south_west;
-  if (row[j - 1] == val) code |= west;
+  // Sums of 0/1 flags rather than branches: which neighbours are present is hard to foresee.
+  const int code = (up[j - 1] == val) * north_west + (up[j] == val) * north +
+                   (up[j + 1] == val) * north_east + (row[j + 1] == val) * east +
+                   (down[j + 1] == val) * south_east + (down[j] == val) * south +
+                   (down[j - 1] == val) * south_west + (row[j - 1] == val) * west;
   return static_cast<std::uint8_t>(code);
+}
+
+/// The code of the interior pixel (i, j) of `tab`.
+inline std::uint8_t ico(const Raster tab, int i, int j) {
+  return ico(tab[i - 1], tab[i], tab[i + 1], j);
 }
 
 /// The thinning removes a pixel whose two or three present neighbours hang together (touching

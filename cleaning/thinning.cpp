@@ -6,6 +6,7 @@
 
 #include "cleaning/neighbour.h"
 #include "cleaning/revisits.h"
+#include "cleaning/scan.h"
 #include "io/console.h"
 
 namespace torvanelle {
@@ -13,67 +14,93 @@ namespace {
 
 // Lines of different numbers never meet in a code: a pixel's code counts only neighbours of its
 // own number, and a removed pixel becomes background, which no number matches. So every number
-// is thinned at once in tab, which starts as a copy of tab_in, and scan t of tab is scan t of
-// every line on its own. The counts are kept per scan and per number and printed afterwards in
-// the order of the numbers.
+// is thinned at once, in place in tab_out, which starts as a copy of tab_in: scan t of the raster
+// is scan t of every line on its own, and what is left at the end is the result (survivors keep
+// their number, the rest is background). tab is not needed. The counts are kept per scan and
+// per number and printed afterwards in the order of the numbers.
+//
+// A pixel's code changes only when a neighbour of its number goes, so after the first scan,
+// which visits every line pixel, a scan visits only the pixels marked when a neighbour went. A
+// pixel whose neighbourhood did not change since its last visit would be kept again: visiting
+// the marked pixels gives the result of full scans, at a cost that follows the removals.
 
 /// removed[k]: the pixels of number k that one scan removed.
 using Removed = std::array<std::int32_t, background>;
 
-/// tab becomes a copy of tab_in, and every interior line pixel is due for the first scan.
-void start(State& st, Revisits& due) {
-  for (int i = 0; i < st.nb_lig; ++i) {
-    std::memcpy(st.tab[i], st.tab_in[i], static_cast<std::size_t>(st.nb_col));
-    if (i == 0 || i == st.nb_lig - 1) continue;
-    for (int j = 1; j < st.nb_col - 1; ++j) {
-      if (st.tab[i][j] != background) due.mark(i, j);
-    }
+/// One scan of tab_out.
+class Scan {
+ public:
+  Scan(State& st, Revisits& due) : st_(st), tab_(st.tab_out), due_(due) {}
+
+  /// The scan's step at the line pixel (i, j): the pixel goes if its code is in the removal set.
+  /// Its neighbours of the same number are then due again: those behind the scan in the next
+  /// scan, and, when `mark_ahead`, those ahead of it in this one (a full scan reaches them anyway).
+  void visit(int i, int j, bool mark_ahead) {
+    const std::uint8_t k = tab_[i][j];
+    if (!removal[ico(tab_, i, j)]) return;
+    tab_[i][j] = background;
+    ++removed_[k];
+    mark(i - 1, j - 1, k);
+    mark(i - 1, j, k);
+    mark(i - 1, j + 1, k);
+    mark(i, j - 1, k);
+    if (!mark_ahead) return;
+    mark(i, j + 1, k);
+    mark(i + 1, j - 1, k);
+    mark(i + 1, j, k);
+    mark(i + 1, j + 1, k);
   }
+
+  const Removed& removed() const { return removed_; }
+
+ private:
+  /// Marks (i, j) when it holds number k; border pixels are never visited and never marked.
+  void mark(int i, int j, std::uint8_t k) {
+    if (i >= 1 && i <= st_.nb_lig - 2 && j >= 1 && j <= st_.nb_col - 2 && tab_[i][j] == k)
+      due_.mark(i, j);
+  }
+
+  const State& st_;
+  Raster tab_;
+  Revisits& due_;
+  Removed removed_{};
+};
+
+Removed first_scan(State& st, Revisits& due) {
+  Scan scan(st, due);
+  for_each_line_pixel(st.tab_out, st.nb_lig, st.nb_col,
+                      [&scan](int i, int j) { scan.visit(i, j, false); });
+  return scan.removed();
 }
 
-/// The neighbours of (i, j) holding `k` may have lost their reason to stay: they are due again.
-/// Border pixels are never visited and are not marked.
-void mark_neighbours(const State& st, Revisits& due, int i, int j, std::uint8_t k) {
-  for (int di = -1; di <= 1; ++di) {
-    const int ni = i + di;
-    if (ni < 1 || ni > st.nb_lig - 2) continue;
-    for (int dj = -1; dj <= 1; ++dj) {
-      const int nj = j + dj;
-      if (nj >= 1 && nj <= st.nb_col - 2 && st.tab[ni][nj] == k) due.mark(ni, nj);
-    }
-  }
-}
-
-/// One scan: the due pixels in row-major order. Removal acts in place, so the scan order decides
-/// which pixel goes. Every pixel whose neighbourhood changed since its last visit is due, and a
-/// pixel whose neighbourhood did not change would be kept again, so this is a full scan's result.
-Removed thinning_scan(State& st, Revisits& due) {
-  Removed removed{};
+/// A later scan: the due pixels only, in row-major order.
+Removed next_scan(State& st, Revisits& due) {
+  Scan scan(st, due);
   for (int i = 1; i < st.nb_lig - 1; ++i) {
+    const std::uint8_t* row = st.tab_out[i];
     due.sweep(i, [&](int j) {
-      const std::uint8_t k = st.tab[i][j];
-      if (k == background || !removal[ico(st.tab, i, j)]) return;
-      st.tab[i][j] = background;
-      ++removed[k];
-      mark_neighbours(st, due, i, j, k);
+      if (row[j] != background) scan.visit(i, j, true);
     });
   }
-  return removed;
+  return scan.removed();
+}
+
+bool none(const Removed& removed) {
+  for (const std::int32_t n : removed) {
+    if (n != 0) return false;
+  }
+  return true;
 }
 
 /// Scans until one removes nothing; returns what each scan removed, the last (empty) one left out.
 std::vector<Removed> thin_all(State& st) {
+  for (int i = 0; i < st.nb_lig; ++i)
+    std::memcpy(st.tab_out[i], st.tab_in[i], static_cast<std::size_t>(st.nb_col));
   Revisits due(st.nb_lig, st.nb_col);
-  start(st, due);
   std::vector<Removed> scans;
-  while (true) {
-    const Removed removed = thinning_scan(st, due);
-    bool any = false;
-    for (const std::int32_t n : removed)
-      any = any || n != 0;
-    if (!any) return scans;
+  for (Removed removed = first_scan(st, due); !none(removed); removed = next_scan(st, due))
     scans.push_back(removed);
-  }
+  return scans;
 }
 
 /// Each number's header, then the count of each scan that removed some of its pixels. A scan
@@ -92,14 +119,16 @@ void report(const Span& span, const std::vector<Removed>& scans, std::ostream& o
 }  // namespace
 
 Span contour_span(const State& st) {
-  Span span;
+  std::array<bool, 256> seen{};
   for (int i = 0; i < st.nb_lig; ++i) {
-    for (int j = 0; j < st.nb_col; ++j) {
-      const std::int32_t v = st.tab_in[i][j];
-      if (v == background) continue;
-      if (v < span.minval) span.minval = v;
-      if (v > span.maxval) span.maxval = v;
-    }
+    for (int j = 0; j < st.nb_col; ++j)
+      seen[st.tab_in[i][j]] = true;
+  }
+  Span span;
+  for (std::int32_t v = 0; v < background; ++v) {
+    if (!seen[static_cast<std::size_t>(v)]) continue;
+    if (v < span.minval) span.minval = v;
+    span.maxval = v;
   }
   return span;
 }
@@ -108,9 +137,6 @@ Span thinning(State& st, std::ostream& out) {
   const Span span = contour_span(st);
   say(out, "\n\n\tTotal number of contour lines : %d ", span.maxval - span.minval + 1);
   const std::vector<Removed> scans = thin_all(st);
-  // What is left in tab is the result: the survivors keep their number, the rest is background.
-  for (int i = 0; i < st.nb_lig; ++i)
-    std::memcpy(st.tab_out[i], st.tab[i], static_cast<std::size_t>(st.nb_col));
   report(span, scans, out);
   return span;
 }
