@@ -98,9 +98,11 @@ bool fits(const std::string& path, std::ostream& out) {
 bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
   const Check folder_usable = [&out](const std::string& folder) {
     // The input name needs one character at least.
-    if (folder.size() < input_names_max) return true;
-    say(out, "\n\tThe folder name %s is %zu characters long: it leaves no room for a file name ",
-        folder.c_str(), folder.size());
+    const std::size_t folder_max = input_names_max - 1;
+    if (folder.size() <= folder_max) return true;
+    say(out,
+        "\n\tThe folder name %s is %zu characters long, more than %zu: a shorter name is expected ",
+        folder.c_str(), folder.size(), folder_max);
     return false;
   };
   if (!ask_name(in, out, "\n\n\tName of the File Folder located in the Directory C:\\images : ",
