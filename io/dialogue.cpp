@@ -151,11 +151,13 @@ bool ask_size(State& st, std::istream& in, std::ostream& out) {
 Flow create_input_descriptor(State& st, const Names& n, std::ostream& out) {
   const std::string host = host_path(n.nomdescr1);
   st.f1d = std::fopen(host.c_str(), "w");
-  bool written = st.f1d != nullptr && write_descriptor(st.f1d, st);
-  if (st.f1d != nullptr && std::fclose(st.f1d) != 0) written = false;
-  st.f1d = nullptr;
-  if (written) return Flow::proceed;
-  std::remove(host.c_str());
+  if (st.f1d != nullptr) {
+    const bool written = write_descriptor(st.f1d, st);
+    const bool closed = std::fclose(st.f1d) == 0;
+    st.f1d = nullptr;
+    if (written && closed) return Flow::proceed;
+    std::remove(host.c_str());
+  }
   say(out, "\n\tThe file %s cannot be created: the run stops \n", n.nomdescr1.c_str());
   return Flow::failed;
 }

@@ -105,6 +105,21 @@ TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
       std::string::npos);
 }
 
+// A descriptor that cannot be created stops the run before any output exists.
+TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
+  fs::remove(site() / "dem1.txt");
+  fs::create_symlink("no such folder/dem1.txt", site() / "dem1.txt");
+  torvanelle::State st;
+  std::istringstream in("site dem1 4 5 10 0 1");
+  std::ostringstream out;
+  EXPECT_EQ(torvanelle::run(st, in, out), 1);
+  const std::string ending =
+      "\n\tThe file C:\\images\\site\\dem1.txt cannot be created: the run stops \n";
+  ASSERT_GE(out.str().size(), ending.size());
+  EXPECT_EQ(out.str().substr(out.str().size() - ending.size()), ending);
+  EXPECT_EQ(listing(), "dem1.raw dem1.txt ") << "dem1.txt is the dangling link";
+}
+
 // Serves every request from calloc except the fail_at-th (counting from 1).
 int requests = 0;
 int fail_at = 0;
