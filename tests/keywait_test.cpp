@@ -43,7 +43,7 @@ class KeyWait : public ::testing::Test {
   /// Opens a pseudo-terminal; the test keeps its slave side open to read its settings.
   void open_terminal() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master_, 0);
+    if (master_ < 0) GTEST_SKIP() << "this host gives no pseudo-terminal (/dev/ptmx)";
     ASSERT_EQ(grantpt(master_), 0);
     ASSERT_EQ(unlockpt(master_), 0);
     slave_name_ = ptsname(master_);
@@ -126,6 +126,7 @@ class KeyWait : public ::testing::Test {
 
 TEST_F(KeyWait, WaitsForOneKeyOnTheTerminalThenEndsWithStatusZero) {
   open_terminal();
+  if (IsSkipped() || HasFatalFailure()) return;
   ASSERT_TRUE(terminal_restored()) << "a fresh terminal edits lines and echoes";
   // Typed before the wait begins: it must not end the wait.
   ASSERT_EQ(write(master_, "typed ahead\n", 12), 12);
@@ -142,6 +143,7 @@ TEST_F(KeyWait, WaitsForOneKeyOnTheTerminalThenEndsWithStatusZero) {
 
 TEST_F(KeyWait, ASignalDuringTheWaitRestoresTheTerminal) {
   open_terminal();
+  if (IsSkipped() || HasFatalFailure()) return;
   start(true);
   ASSERT_TRUE(terminal_in_key_mode(20s)) << "the program never began to wait";
   ASSERT_EQ(kill(pid_, SIGTERM), 0);
