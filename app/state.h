@@ -41,7 +41,7 @@ struct State {
   /// Deburring answer: 0 means the one-point deburring was applied, anything else that it was not.
   std::int32_t ebarb = 0;
 
-  Raster tab = nullptr;      ///< one contour line at a time: 0 other, 1 present, 255 removed
+  Raster tab = nullptr;      ///< the cleaning's working raster
   Raster tab_in = nullptr;   ///< the input raster exactly as read
   Raster tab_out = nullptr;  ///< the result
 

@@ -17,9 +17,10 @@ struct Span {
 /// Finds the span of contour line numbers in st.tab_in.
 Span contour_span(const State& st);
 
-/// Thins every contour line of st.tab_in into st.tab_out, one number of the span at a time in
-/// st.tab, and prints the total line, each number's header and each scan's modification count.
-/// Returns the span for the deburring.
+/// Thins every contour line of st.tab_in into st.tab_out, each line as if the others were absent,
+/// and prints the total line, then for every number of the span its header and the count of
+/// each scan that removed some of its pixels. st.tab is the working raster. Returns the span
+/// for the deburring.
 Span thinning(State& st, std::ostream& out);
 
 }  // namespace torvanelle

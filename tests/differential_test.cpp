@@ -2,34 +2,76 @@
 // and every printed byte must agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
-#include "cleaning/thinning.h"
+#include "cleaning/treatment.h"
 #include "model/literal_model.h"
 #include "random_raster.h"
 #include "support.h"
 
+#ifndef TORVANELLE_DIFFERENTIAL_CASES
+#define TORVANELLE_DIFFERENTIAL_CASES 4000
+#endif
+
 namespace {
 
-constexpr std::uint32_t cases = 600;
+constexpr std::uint32_t cases = TORVANELLE_DIFFERENTIAL_CASES;
 
-TEST(Differential, ThinningAgreesWithTheModel) {
-  int thinned_something = 0;
+/// The most scans that removed pixels of one number, read from a transcript.
+int most_scans(const std::string& transcript) {
+  int most = 0;
+  int scans = 0;
+  std::istringstream lines(transcript);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Treatment of the contour line") != std::string::npos) scans = 0;
+    if (line.find("Number of modifications") != std::string::npos) most = std::max(most, ++scans);
+  }
+  return most;
+}
+
+/// How the cases exercised the cleaning, so that a weakened generator cannot pass unnoticed.
+struct Coverage {
+  int thinned = 0;       // cases whose thinning removed something
+  int deburred = 0;      // cases whose deburring removed something
+  int many_scans = 0;    // cases with a line that took 20 scans or more
+  int many_numbers = 0;  // cases with a span of 200 numbers or more
+  int narrow = 0;        // cases 3 pixels wide or less
+};
+
+TEST(Differential, TreatmentAgreesWithTheModel) {
+  Coverage seen;
   for (std::uint32_t seed = 1; seed <= cases; ++seed) {
     const model::Grid in = support::random_raster(seed);
-    const model::Thinned expected = model::thin(in);
+    // Two cases in three are deburred.
+    const int answer = seed % 3 == 0 ? 1 : 0;
+    const model::Thinned thinned = model::thin(in);
+    const model::Deburred expected = model::treat(thinned, answer);
     support::Loaded loaded(in);
+    std::istringstream answers(std::to_string(answer));
     std::ostringstream out;
-    const torvanelle::Span span = torvanelle::thinning(loaded.st, out);
+    const torvanelle::Flow flow = torvanelle::treatment(loaded.st, answers, out);
 
+    ASSERT_EQ(flow, torvanelle::Flow::proceed) << "seed " << seed;
     ASSERT_EQ(out.str(), expected.transcript) << "seed " << seed;
     ASSERT_EQ(loaded.tab_out(), expected.out) << "seed " << seed;
-    ASSERT_EQ(span.minval, expected.minval) << "seed " << seed;
-    ASSERT_EQ(span.maxval, expected.maxval) << "seed " << seed;
-    if (expected.transcript.find("modifications") != std::string::npos) ++thinned_something;
+    ASSERT_EQ(loaded.st.ebarb, answer) << "seed " << seed;
+
+    if (thinned.out != in) ++seen.thinned;
+    if (answer == 0 && expected.out != thinned.out) ++seen.deburred;
+    if (most_scans(thinned.transcript) >= 20) ++seen.many_scans;
+    if (thinned.maxval - thinned.minval >= 199) ++seen.many_numbers;
+    if (std::min(in.rows, in.cols) <= 3) ++seen.narrow;
   }
-  // The generator must exercise the removal, not just copy rasters through.
-  EXPECT_GT(thinned_something, static_cast<int>(cases) / 2);
+  const int n = static_cast<int>(cases);
+  EXPECT_GT(seen.thinned, n / 2);
+  EXPECT_GT(seen.deburred, n / 4);
+  EXPECT_GT(seen.many_scans, n / 100);
+  EXPECT_GT(seen.many_numbers, n / 50);
+  EXPECT_GT(seen.narrow, n / 10);
+  std::cout << "[ cases    ] " << n << " cases: " << seen.thinned << " thinned, " << seen.deburred
+            << " deburred, " << seen.many_scans << " with 20+ scans, " << seen.many_numbers
+            << " with 200+ numbers, " << seen.narrow << " at most 3 pixels wide\n";
 }
 
 }  // namespace

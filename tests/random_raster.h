@@ -1,5 +1,4 @@
-// Seeded random rasters for the differential tests: thick strokes, blobs, rings, touching lines
-// of several numbers, lines on the borders, and the degenerate sizes.
+// Seeded random rasters for the differential tests.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +7,11 @@
 
 namespace support {
 
-/// The raster of case `seed`: the same seed always gives the same raster. Sizes run from 1×1 to
-/// 64×64, with 1-, 2- and 3-wide rasters more common than chance would make them.
+/// The raster of case `seed`: the same seed always gives the same raster. Seeds cycle through
+/// kinds of raster: bands of up to 255 numbers touching everywhere, contour lines of many
+/// numbers, thick blobs needing dozens of scans, lines along all four borders, and mixed strokes,
+/// blobs and rings of a few numbers. Sides run from 1 to 96 pixels, with 1-, 2- and 3-wide
+/// rasters more common than chance would make them.
 model::Grid random_raster(std::uint32_t seed);
 
 }  // namespace support

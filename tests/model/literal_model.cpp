@@ -89,4 +89,44 @@ Thinned thin(const Grid& in) {
   return result;
 }
 
+Deburred deburr(const Grid& thinned, int minval, int maxval) {
+  Deburred result{thinned, "\n\tEbarbulation \n"};
+  for (int k = minval; k <= maxval; ++k) {
+    result.transcript += printf_text("\tContour line number %d                 \r", k);
+    Grid tab(thinned.rows, thinned.cols, 0);
+    for (int i = 0; i < thinned.rows; ++i) {
+      for (int j = 0; j < thinned.cols; ++j) {
+        if (result.out.at(i, j) == k) tab.at(i, j) = 1;
+      }
+    }
+    for (int i = 1; i <= thinned.rows - 2; ++i) {
+      for (int j = 1; j <= thinned.cols - 2; ++j) {
+        if (tab.at(i, j) != 1) continue;
+        int present = 0;
+        for (int n = 0; n < 8; ++n) {
+          if (tab.at(i + drow[n], j + dcol[n]) == 1) present += 1;
+        }
+        if (present == 1) tab.at(i, j) = 255;
+      }
+    }
+    for (int i = 0; i < thinned.rows; ++i) {
+      for (int j = 0; j < thinned.cols; ++j) {
+        if (tab.at(i, j) == 1) result.out.at(i, j) = k;
+        if (tab.at(i, j) == 255) result.out.at(i, j) = 255;
+      }
+    }
+  }
+  return result;
+}
+
+Deburred treat(const Thinned& thinned, int answer) {
+  Deburred result{thinned.out, thinned.transcript};
+  result.transcript += "\n\n\tebarbulation (one point) : \n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t";
+  if (answer != 0) return result;
+  const Deburred deburred = deburr(thinned.out, thinned.minval, thinned.maxval);
+  result.out = deburred.out;
+  result.transcript += deburred.transcript;
+  return result;
+}
+
 }  // namespace model

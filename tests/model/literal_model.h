@@ -36,4 +36,18 @@ struct Thinned {
 /// Thins every contour line of `in`, one number at a time, with full in-place scans.
 Thinned thin(const Grid& in);
 
+/// The result of the deburring: the deburred raster and everything printed.
+struct Deburred {
+  Grid out;
+  std::string transcript;
+};
+
+/// Deburs every contour line of `thinned`, one number of the span at a time, each with one
+/// in-place scan that removes the pixels having exactly one present neighbour of their line.
+Deburred deburr(const Grid& thinned, int minval, int maxval);
+
+/// The whole treatment given the thinning and one answer (1 or less) to the deburring question:
+/// the thinning's result, the question, and the deburring when the answer is 0.
+Deburred treat(const Thinned& thinned, int answer);
+
 }  // namespace model

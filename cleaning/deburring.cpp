@@ -1,0 +1,37 @@
+#include "cleaning/deburring.h"
+
+#include "cleaning/neighbour.h"
+#include "io/console.h"
+
+namespace torvanelle {
+
+Flow ask_deburring(State& st, std::istream& in, std::ostream& out) {
+  while (true) {
+    say(out, "\n\n\tebarbulation (one point) : ");
+    say(out, "\n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t");
+    const Read read = read_number(in, out, st.ebarb);
+    if (read == Read::end) {
+      say_end_of_input(out);
+      return Flow::failed;
+    }
+    if (read == Read::ok && st.ebarb <= 1) return Flow::proceed;
+  }
+}
+
+// All numbers are deburred in the same scan. A removed pixel becomes background, which no
+// number matches, so every pixel still sees, at its turn, exactly the neighbours of its own
+// number that a scan of that number alone would leave it: earlier ones as the scan left them,
+// later ones as they were.
+void deburring(State& st, const Span& span, std::ostream& out) {
+  say(out, "\n\tEbarbulation \n");
+  for (std::int32_t k = span.minval; k <= span.maxval; ++k)
+    say(out, "\tContour line number %d                 \r", k);
+  Raster tab = st.tab_out;
+  for (int i = 1; i < st.nb_lig - 1; ++i) {
+    for (int j = 1; j < st.nb_col - 1; ++j) {
+      if (tab[i][j] != background && single_neighbour(ico(tab, i, j))) tab[i][j] = background;
+    }
+  }
+}
+
+}  // namespace torvanelle
