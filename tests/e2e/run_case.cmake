@@ -10,6 +10,8 @@
 #   expected/transcript.txt  everything the run prints on standard output, byte for byte
 #   expected/status        the exit status (absent: 0)
 #   expected/images/       every file the run creates or changes, byte for byte
+#   expected/removed       files under images/ that the run must remove, one per line (a failed
+#                          run removes the outputs it created, even where they were links)
 # Afterwards every other file under images/ must be byte-identical to the one the run started
 # with, no other file may appear, and standard error must be empty (so a sanitizer report can
 # never pass for an expected failure).
@@ -63,9 +65,19 @@ function(check_images case run_dir problems_var)
   set(expected ${given} ${changed})
   list(REMOVE_DUPLICATES expected)
   list(SORT expected)
+  set(removed)
+  if(EXISTS "${case}/expected/removed")
+    file(STRINGS "${case}/expected/removed" removed)
+  endif()
+  foreach(f IN LISTS removed)
+    list(REMOVE_ITEM expected "${f}")
+    if(EXISTS "${run_dir}/images/${f}" OR IS_SYMLINK "${run_dir}/images/${f}")
+      string(APPEND problems "images/${f} should have been removed\n")
+    endif()
+  endforeach()
   files_under("${run_dir}/images" actual)
   foreach(f IN LISTS actual)
-    if(NOT f IN_LIST expected)
+    if(NOT f IN_LIST expected AND NOT f IN_LIST removed)
       string(APPEND problems "unexpected file images/${f}\n")
     endif()
   endforeach()
@@ -89,8 +101,15 @@ endfunction()
 
 # Rewrites expected/ from the run: transcript, status and every file created or changed.
 function(update_expected case run_dir out_dir status)
+  set(removed)
+  if(EXISTS "${case}/expected/removed")
+    file(READ "${case}/expected/removed" removed)
+  endif()
   file(REMOVE_RECURSE "${case}/expected")
   file(MAKE_DIRECTORY "${case}/expected")
+  if(NOT "${removed}" STREQUAL "")
+    file(WRITE "${case}/expected/removed" "${removed}")
+  endif()
   file(COPY_FILE "${out_dir}/stdout" "${case}/expected/transcript.txt")
   if(NOT status EQUAL 0)
     file(WRITE "${case}/expected/status" "${status}\n")
