@@ -1,6 +1,9 @@
 #include "support.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "LIB/matalloc.h"
@@ -69,6 +72,27 @@ model::Grid Loaded::tab_out() const {
       g.at(i, j) = st.tab_out[i][j];
   }
   return g;
+}
+
+ScratchDir::ScratchDir() {
+  std::string name = (std::filesystem::temp_directory_path() / "torvanelle-XXXXXX").string();
+  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create " + name);
+  path_ = name;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace support

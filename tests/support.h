@@ -2,6 +2,7 @@
 // a raster ready for the treatment.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,26 @@ class Loaded {
   torvanelle::State st;
   model::Grid tab_out() const;
 };
+
+/// A fresh folder under the system's temporary folder, removed with everything in it when the
+/// object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// Writes `bytes` to `path`, creating the folders on the way.
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+/// The bytes of `path`; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
 
 }  // namespace support

@@ -1,0 +1,13 @@
+// The wait for one key press that holds a last message on screen before the program ends.
+#pragma once
+
+namespace torvanelle {
+
+/// Waits for one key pressed on the controlling terminal itself, never read from standard
+/// input: keys typed before the wait began do not count, the key is not echoed and is
+/// discarded. The terminal's settings are restored afterwards, and also when one of SIGHUP,
+/// SIGINT, SIGQUIT or SIGTERM ends the process during the wait. Without a controlling terminal
+/// (a detached process, CI, cron) there is nothing to wait on and it returns at once.
+void wait_for_key();
+
+}  // namespace torvanelle

@@ -1,0 +1,153 @@
+// The opening stage driven through string streams in a scratch folder holding images/site/.
+#include "io/dialogue.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "LIB/matalloc.h"
+#include "app/run.h"
+#include "io/paths.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string raster(20, '\x07');  // 4 lines of 5 columns
+const std::string descriptor = "4\n5\n1\n0\n255\n10\n";
+
+/// Runs the test inside a scratch folder whose images root holds site/dem1.raw and dem1.txt.
+class Opening : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    fs::current_path(scratch_.path());
+    support::write_file(site() / "dem1.raw", raster);
+    support::write_file(site() / "dem1.txt", descriptor);
+  }
+  void TearDown() override { fs::current_path(previous_); }
+
+  static fs::path site() { return fs::path(std::string(torvanelle::images_root())) / "site"; }
+
+  /// The names of the files in images/site, sorted.
+  static std::string listing() {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(site()))
+      names.insert(entry.path().filename().string());
+    std::string all;
+    for (const std::string& name : names)
+      all += name + " ";
+    return all;
+  }
+
+ private:
+  support::ScratchDir scratch_;
+  fs::path previous_;
+};
+
+TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
+  torvanelle::State st;
+  std::istringstream in("site dem1 1 out");
+  std::ostringstream out;
+  ASSERT_EQ(torvanelle::opening(st, in, out), torvanelle::Flow::proceed) << out.str();
+  EXPECT_EQ(st.nomim1, "C:\\images\\site\\dem1.raw");
+  EXPECT_NE(st.f1, nullptr);
+  EXPECT_EQ(st.f1d, nullptr);
+  ASSERT_NE(st.f2, nullptr);
+  ASSERT_NE(st.f2d, nullptr);
+  EXPECT_EQ(st.created,
+            (std::vector<std::string>{torvanelle::host_path("C:\\images\\site\\out_venc8.raw"),
+                                      torvanelle::host_path("C:\\images\\site\\out_venc8.txt")}));
+  ASSERT_NE(st.tab, nullptr);
+  ASSERT_NE(st.tab_in, nullptr);
+  ASSERT_NE(st.tab_out, nullptr);
+  EXPECT_NE(st.tab, st.tab_in);
+  EXPECT_NE(st.tab_in, st.tab_out);
+  for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out}) {
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(r[i]), 5), std::string(5, '\0'));
+  }
+  std::fclose(st.f1);
+  std::fclose(st.f2);
+  std::fclose(st.f2d);
+  EXPECT_EQ(support::read_file(site() / "out_venc8.txt"), descriptor);
+  for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out})
+    frucmatrice(r, st.nb_lig);
+}
+
+TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
+  torvanelle::State st;
+  std::istringstream in("");
+  std::ostringstream out;
+  EXPECT_EQ(torvanelle::opening(st, in, out), torvanelle::Flow::failed);
+  std::istringstream said(out.str());
+  std::string line;
+  std::getline(said, line);
+  std::getline(said, line);
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_TRUE(std::getline(said, line));
+    if (i == 0 || i == 11) {
+      EXPECT_EQ(line, "\t" + std::string(62, '*'));
+      continue;
+    }
+    EXPECT_EQ(line.size(), 63u) << "a tab and a box line of 62 characters: " << line;
+    EXPECT_EQ(line.substr(0, 2), "\t*");
+    EXPECT_EQ(line.back(), '*');
+  }
+  EXPECT_NE(
+      out.str().find("\n\t*" + std::string(22, ' ') + "TORVANELLE" + std::string(28, ' ') + "*"),
+      std::string::npos);
+}
+
+// A descriptor that cannot be created stops the run before any output exists.
+TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
+  fs::remove(site() / "dem1.txt");
+  fs::create_symlink("no such folder/dem1.txt", site() / "dem1.txt");
+  torvanelle::State st;
+  std::istringstream in("site dem1 4 5 10 0 1");
+  std::ostringstream out;
+  EXPECT_EQ(torvanelle::run(st, in, out), 1);
+  const std::string ending =
+      "\n\tThe file C:\\images\\site\\dem1.txt cannot be created: the run stops \n";
+  ASSERT_GE(out.str().size(), ending.size());
+  EXPECT_EQ(out.str().substr(out.str().size() - ending.size()), ending);
+  EXPECT_EQ(listing(), "dem1.raw dem1.txt ") << "dem1.txt is the dangling link";
+}
+
+// Serves every request from calloc except the fail_at-th (counting from 1).
+int requests = 0;
+int fail_at = 0;
+void* failing_calloc(std::size_t count, std::size_t size) {
+  return ++requests == fail_at ? nullptr : std::calloc(count, size);
+}
+
+// Each raster of 4 lines takes 5 requests (the row table, then 4 rows): failing the 1st, the
+// 8th and the 15th request fails the first, second and third raster.
+TEST_F(Opening, AnAllocationThatFailsStopsTheRunAndRemovesTheOutputs) {
+  for (int failing : {1, 8, 15}) {
+    requests = 0;
+    fail_at = failing;
+    const matalloc_calloc previous = matalloc_set_calloc(failing_calloc);
+    torvanelle::State st;
+    std::istringstream in("site dem1 0 1");
+    std::ostringstream out;
+    const int status = torvanelle::run(st, in, out);
+    matalloc_set_calloc(previous);
+    EXPECT_EQ(status, 1) << "request " << failing;
+    EXPECT_NE(out.str().find("\n\tThe memory for three rasters of 4 lines and 5 columns cannot be "
+                             "had: the run stops \n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(listing(), "dem1.raw dem1.txt ") << "request " << failing;
+    EXPECT_EQ(support::read_file(site() / "dem1.raw"), raster);
+    EXPECT_EQ(support::read_file(site() / "dem1.txt"), descriptor);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+# Runs the built program through one end-to-end case, or through every case of a group, and
+# fails when anything differs from what the case expects.
+#
+#   cmake -DPROGRAM=<torvanelle> -DCASE=<case or group folder> -DWORK=<scratch folder>
+#         -P run_case.cmake
+#
+# A case folder holds:
+#   answers.txt            standard input of the run (an empty file is a closed input)
+#   images/                the image folder tree the run starts with (may be absent)
+#   expected/transcript.txt  everything the run prints on standard output, byte for byte
+#   expected/status        the exit status (absent: 0)
+#   expected/images/       every file the run creates or changes, byte for byte
+#   expected/removed       files under images/ that the run must remove, one per line (a failed
+#                          run removes the outputs it created, even where they were links)
+# Afterwards every other file under images/ must be byte-identical to the one the run started
+# with, no other file may appear, and standard error must be empty (so a sanitizer report can
+# never pass for an expected failure).
+#
+# A group folder holds case folders only; each runs in turn and every difference is reported.
+#
+# With the environment variable TORVANELLE_E2E_UPDATE set, the expected/ folder of each case is
+# rewritten from what the run produced (review the diff before committing it).
+
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var PROGRAM CASE WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_case.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+# Without a controlling terminal the "No File" ending does not wait for a key, so a run
+# started from an interactive shell never blocks on that shell's terminal.
+find_program(SETSID setsid)
+set(launcher)
+if(SETSID)
+  set(launcher ${SETSID} --wait)
+endif()
+
+# Files under `dir`, as paths relative to it, sorted.
+function(files_under dir out_var)
+  set(found)
+  if(IS_DIRECTORY "${dir}")
+    file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${dir}" "${dir}/*")
+    list(SORT found)
+  endif()
+  set(${out_var} "${found}" PARENT_SCOPE)
+endfunction()
+
+function(same_bytes a b out_var)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${a}" "${b}"
+                  RESULT_VARIABLE differ OUTPUT_QUIET ERROR_QUIET)
+  if(differ EQUAL 0)
+    set(${out_var} TRUE PARENT_SCOPE)
+  else()
+    set(${out_var} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Compares the files the run left under images/ with the files the case expects there.
+function(check_images case run_dir problems_var)
+  set(problems "${${problems_var}}")
+  files_under("${case}/images" given)
+  files_under("${case}/expected/images" changed)
+  set(expected ${given} ${changed})
+  list(REMOVE_DUPLICATES expected)
+  list(SORT expected)
+  set(removed)
+  if(EXISTS "${case}/expected/removed")
+    file(STRINGS "${case}/expected/removed" removed)
+  endif()
+  foreach(f IN LISTS removed)
+    list(REMOVE_ITEM expected "${f}")
+    if(EXISTS "${run_dir}/images/${f}" OR IS_SYMLINK "${run_dir}/images/${f}")
+      string(APPEND problems "images/${f} should have been removed\n")
+    endif()
+  endforeach()
+  files_under("${run_dir}/images" actual)
+  foreach(f IN LISTS actual)
+    if(NOT f IN_LIST expected AND NOT f IN_LIST removed)
+      string(APPEND problems "unexpected file images/${f}\n")
+    endif()
+  endforeach()
+  foreach(f IN LISTS expected)
+    set(want "${case}/images/${f}")
+    if(f IN_LIST changed)
+      set(want "${case}/expected/images/${f}")
+    endif()
+    if(NOT EXISTS "${run_dir}/images/${f}")
+      string(APPEND problems "missing file images/${f}\n")
+      continue()
+    endif()
+    same_bytes("${want}" "${run_dir}/images/${f}" same)
+    if(NOT same)
+      file(READ "${run_dir}/images/${f}" got HEX)
+      string(APPEND problems "images/${f} differs from ${want}; it holds (hex) ${got}\n")
+    endif()
+  endforeach()
+  set(${problems_var} "${problems}" PARENT_SCOPE)
+endfunction()
+
+# Rewrites expected/ from the run: transcript, status and every file created or changed.
+function(update_expected case run_dir out_dir status)
+  set(removed)
+  if(EXISTS "${case}/expected/removed")
+    file(READ "${case}/expected/removed" removed)
+  endif()
+  file(REMOVE_RECURSE "${case}/expected")
+  file(MAKE_DIRECTORY "${case}/expected")
+  if(NOT "${removed}" STREQUAL "")
+    file(WRITE "${case}/expected/removed" "${removed}")
+  endif()
+  file(COPY_FILE "${out_dir}/stdout" "${case}/expected/transcript.txt")
+  if(NOT status EQUAL 0)
+    file(WRITE "${case}/expected/status" "${status}\n")
+  endif()
+  files_under("${run_dir}/images" actual)
+  foreach(f IN LISTS actual)
+    set(same FALSE)
+    if(EXISTS "${case}/images/${f}")
+      same_bytes("${case}/images/${f}" "${run_dir}/images/${f}" same)
+    endif()
+    if(NOT same)
+      get_filename_component(sub "${case}/expected/images/${f}" DIRECTORY)
+      file(MAKE_DIRECTORY "${sub}")
+      file(COPY_FILE "${run_dir}/images/${f}" "${case}/expected/images/${f}")
+    endif()
+  endforeach()
+endfunction()
+
+# Runs one case in a fresh copy of its images under `work`; appends what went wrong, as text.
+function(run_case case work problems_var)
+  set(problems)
+  set(run_dir "${work}/run")
+  set(out_dir "${work}/out")
+  file(REMOVE_RECURSE "${work}")
+  file(MAKE_DIRECTORY "${run_dir}" "${out_dir}")
+  if(IS_DIRECTORY "${case}/images")
+    file(COPY "${case}/images" DESTINATION "${run_dir}")
+  endif()
+  execute_process(COMMAND ${launcher} "${PROGRAM}"
+                  WORKING_DIRECTORY "${run_dir}"
+                  INPUT_FILE "${case}/answers.txt"
+                  OUTPUT_FILE "${out_dir}/stdout"
+                  ERROR_FILE "${out_dir}/stderr"
+                  RESULT_VARIABLE status
+                  TIMEOUT 30)
+  if(DEFINED ENV{TORVANELLE_E2E_UPDATE})
+    update_expected("${case}" "${run_dir}" "${out_dir}" "${status}")
+  endif()
+  set(want_status 0)
+  if(EXISTS "${case}/expected/status")
+    file(STRINGS "${case}/expected/status" want_status LIMIT_COUNT 1)
+  endif()
+  if(NOT "${status}" STREQUAL "${want_status}")
+    string(APPEND problems "exit status ${status}, expected ${want_status}\n")
+  endif()
+  file(READ "${out_dir}/stderr" err)
+  if(NOT err STREQUAL "")
+    string(APPEND problems "standard error is not empty:\n${err}\n")
+  endif()
+  same_bytes("${case}/expected/transcript.txt" "${out_dir}/stdout" same)
+  if(NOT same)
+    file(READ "${out_dir}/stdout" got)
+    string(APPEND problems "transcript differs from expected/transcript.txt; it was:\n${got}\n---\n")
+  endif()
+  check_images("${case}" "${run_dir}" problems)
+  if(NOT problems STREQUAL "")
+    get_filename_component(name "${case}" NAME)
+    string(APPEND ${problems_var} "[${name}]\n${problems}")
+  endif()
+  set(${problems_var} "${${problems_var}}" PARENT_SCOPE)
+endfunction()
+
+set(all_problems)
+if(EXISTS "${CASE}/answers.txt")
+  run_case("${CASE}" "${WORK}" all_problems)
+else()
+  file(GLOB members LIST_DIRECTORIES true RELATIVE "${CASE}" "${CASE}/*")
+  list(SORT members)
+  foreach(m IN LISTS members)
+    run_case("${CASE}/${m}" "${WORK}/${m}" all_problems)
+  endforeach()
+endif()
+
+if(NOT all_problems STREQUAL "")
+  message(FATAL_ERROR "${all_problems}")
+endif()
