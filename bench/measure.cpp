@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "LIB/matalloc.h"
 #include "cleaning/neighbour.h"
 #include "cleaning/treatment.h"
+#include "io/dialogue.h"
 #include "io/raster_files.h"
 #include "model/literal_model.h"
 #include "tools/terrain.h"
@@ -55,12 +57,20 @@ std::vector<std::uint8_t> contour_raster(const std::string& what, int n) {
   return raster;
 }
 
+// The image lies where the program looks for "C:\images\bench\in.raw" when run from `dir`.
+std::string input_raster(const std::string& dir) { return dir + "/images/bench/in.raw"; }
+std::string result_raster(const std::string& dir) { return dir + "/images/bench/in_venc8.raw"; }
+
+/// The raster, its descriptor, and the answers a script gives the dialogue: folder, name, keep
+/// the name for the output, deburr.
 int prepare(const std::string& what, const std::string& dir, int n) {
   const std::vector<std::uint8_t> raster = contour_raster(what, n);
-  std::ofstream raw(dir + "/in.raw", std::ios::binary);
+  std::filesystem::create_directories(dir + "/images/bench");
+  std::ofstream raw(input_raster(dir), std::ios::binary);
   raw.write(reinterpret_cast<const char*>(raster.data()),
             static_cast<std::streamsize>(raster.size()));
-  std::ofstream(dir + "/answers.txt") << "0\n";
+  std::ofstream(dir + "/images/bench/in.txt") << n << '\n' << n << "\n1\n0\n255\n10\n";
+  std::ofstream(dir + "/answers.txt") << "bench\nin\n0\n0\n";
   return raw.good() ? 0 : 1;
 }
 
@@ -81,7 +91,7 @@ void write_rows(Raster r, int n, const std::string& path) {
 /// Read the raw file, write it back out.
 void copy(const std::string& dir, int n) {
   Raster r = ucmatrice(n, n);
-  read_rows(r, n, dir + "/in.raw");
+  read_rows(r, n, input_raster(dir));
   write_rows(r, n, dir + "/copy.raw");
   frucmatrice(r, n);
 }
@@ -90,7 +100,7 @@ void copy(const std::string& dir, int n) {
 void one_pass(const std::string& dir, int n) {
   Raster in = ucmatrice(n, n);
   Raster out = ucmatrice(n, n);
-  read_rows(in, n, dir + "/in.raw");
+  read_rows(in, n, input_raster(dir));
   for (int i = 1; i < n - 1; ++i) {
     for (int j = 1; j < n - 1; ++j) {
       const std::uint8_t v = in[i][j];
@@ -104,31 +114,24 @@ void one_pass(const std::string& dir, int n) {
   frucmatrice(out, n);
 }
 
-/// The program's own stages after the dialogue: lecture, treatment with its answer read from a
-/// file, save. The files and rasters are set up as the opening leaves them. Returns the time of
-/// the treatment alone.
-double whole_run(const std::string& dir, int n) {
-  torvanelle::State st;
-  st.nb_lig = n;
-  st.nb_col = n;
-  st.nomim1 = dir + "/in.raw";
-  st.nomim2 = dir + "/out.raw";
-  st.nomdescr2 = dir + "/out.txt";
-  st.f1 = std::fopen(st.nomim1.c_str(), "rb");
-  st.f2 = std::fopen(st.nomim2.c_str(), "wb");
-  st.f2d = std::fopen(st.nomdescr2.c_str(), "w");
-  st.tab = ucmatrice(n, n);
-  st.tab_in = ucmatrice(n, n);
-  st.tab_out = ucmatrice(n, n);
+/// A whole run of the program from `dir`, its dialogue answered from a file: the stages in
+/// their order, as the program runs them. Returns the time of the treatment alone.
+double whole_run(const std::string& dir) {
+  std::filesystem::current_path(dir);
   std::ifstream answers(dir + "/answers.txt");
   std::ofstream console(dir + "/console.txt", std::ios::binary);
+  torvanelle::State st;
   double cleaning = 0;
-  if (torvanelle::lecture(st, console) == torvanelle::Flow::proceed) {
-    cleaning = seconds_of([&] { torvanelle::treatment(st, answers, console); });
-    torvanelle::save(st, console);
+  torvanelle::Flow flow = torvanelle::opening(st, answers, console);
+  if (flow == torvanelle::Flow::proceed) flow = torvanelle::lecture(st, console);
+  if (flow == torvanelle::Flow::proceed) {
+    cleaning = seconds_of([&] { flow = torvanelle::treatment(st, answers, console); });
   }
+  if (flow == torvanelle::Flow::proceed) flow = torvanelle::save(st, console);
+  if (flow != torvanelle::Flow::proceed)
+    std::cerr << "the run failed: see " << dir << "/console.txt\n";
   for (Raster r : {st.tab, st.tab_in, st.tab_out})
-    frucmatrice(r, n);
+    frucmatrice(r, st.nb_lig);
   return cleaning;
 }
 
@@ -145,14 +148,14 @@ model::Grid read_grid(const std::string& path, int n) {
 /// The literal model on the same raster; the engine's last run must have printed and written
 /// exactly what the model gives.
 Measured model_run(const std::string& dir, int n) {
-  const model::Grid in = read_grid(dir + "/in.raw", n);
+  const model::Grid in = read_grid(input_raster(dir), n);
   model::Deburred expected;
   Measured m;
   m.seconds = seconds_of([&] { expected = model::treat(model::thin(in), 0); });
   std::ifstream console_file(dir + "/console.txt", std::ios::binary);
   const std::string console((std::istreambuf_iterator<char>(console_file)), {});
   const bool same =
-      read_grid(dir + "/out.raw", n) == expected.out && console.ends_with(expected.transcript);
+      read_grid(result_raster(dir), n) == expected.out && console.ends_with(expected.transcript);
   m.verdict = same ? "identical" : "DIFFERENT";
   return m;
 }
@@ -165,7 +168,7 @@ Measured repeated(const std::string& what, const std::string& dir, int n, int re
     whole.push_back(seconds_of([&] {
       if (what == "copy") copy(dir, n);
       if (what == "floor") one_pass(dir, n);
-      if (what == "engine") cleaning = whole_run(dir, n);
+      if (what == "engine") cleaning = whole_run(dir);
     }));
     inner.push_back(cleaning);
   }
