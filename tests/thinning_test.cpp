@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "cleaning/revisits.h"
 #include "support.h"
 
 namespace {
@@ -156,48 +155,6 @@ TEST(ThinningSpan, TouchingNumbersAreThinnedAsIfAlone) {
     }
   }
   EXPECT_EQ(support::picture(together.tab_out()), support::picture(expected));
-}
-
-}  // namespace
-
-namespace {
-
-// The marks serve the sweep under way and the next one: ahead of the pixel being visited a mark
-// is visited in the same sweep, behind it (in the same 64-pixel word or an earlier one) it waits.
-TEST(Revisits, MarksAheadAreVisitedNowAndMarksBehindNextTime) {
-  torvanelle::Revisits due(3, 200);
-  due.mark(1, 70);
-  due.mark(1, 130);
-  std::vector<int> first;
-  due.sweep(1, [&](int j) {
-    first.push_back(j);
-    if (j == 70) {
-      due.mark(1, 71);   // ahead, same word
-      due.mark(1, 190);  // ahead, later word
-      due.mark(1, 69);   // behind, same word
-      due.mark(1, 3);    // behind, earlier word
-    }
-  });
-  EXPECT_EQ(first, (std::vector<int>{70, 71, 130, 190}));
-  std::vector<int> second;
-  due.sweep(1, [&](int j) { second.push_back(j); });
-  EXPECT_EQ(second, (std::vector<int>{3, 69}));
-  std::vector<int> third;
-  due.sweep(1, [&](int j) { third.push_back(j); });
-  EXPECT_TRUE(third.empty());
-  due.sweep(2, [&](int j) { third.push_back(j); });
-  EXPECT_TRUE(third.empty());
-}
-
-TEST(Revisits, TheLastBitOfAWordEndsItsSweep) {
-  torvanelle::Revisits due(1, 128);
-  due.mark(0, 63);
-  std::vector<int> seen;
-  due.sweep(0, [&](int j) {
-    seen.push_back(j);
-    if (j == 63) due.mark(0, 10);
-  });
-  EXPECT_EQ(seen, (std::vector<int>{63}));
 }
 
 }  // namespace
