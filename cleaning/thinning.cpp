@@ -1,5 +1,6 @@
 #include "cleaning/thinning.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -119,18 +120,20 @@ void report(const Span& span, const std::vector<Removed>& scans, std::ostream& o
 }  // namespace
 
 Span contour_span(const State& st) {
-  std::array<bool, 256> seen{};
+  // Adding 1 turns the background into 0 and leaves the numbers in order, so the highest number
+  // is the largest sum less 1, and the lowest value found is the lowest number unless it is the
+  // background. Plain minimum and maximum loops: the compiler does them many pixels at a time.
+  std::uint8_t lowest = background;
+  std::uint8_t highest_plus_1 = 0;
   for (int i = 0; i < st.nb_lig; ++i) {
-    for (int j = 0; j < st.nb_col; ++j)
-      seen[st.tab_in[i][j]] = true;
+    const std::uint8_t* row = st.tab_in[i];
+    for (int j = 0; j < st.nb_col; ++j) {
+      lowest = std::min(lowest, row[j]);
+      highest_plus_1 = std::max(highest_plus_1, static_cast<std::uint8_t>(row[j] + 1));
+    }
   }
-  Span span;
-  for (std::int32_t v = 0; v < background; ++v) {
-    if (!seen[static_cast<std::size_t>(v)]) continue;
-    if (v < span.minval) span.minval = v;
-    span.maxval = v;
-  }
-  return span;
+  if (lowest == background) return Span{};
+  return Span{lowest, highest_plus_1 - 1};
 }
 
 Span thinning(State& st, std::ostream& out) {
