@@ -41,7 +41,7 @@ struct State {
   /// Deburring answer: 0 means the one-point deburring was applied, anything else that it was not.
   std::int32_t ebarb = 0;
 
-  Raster tab = nullptr;      ///< the cleaning's working raster
+  Raster tab = nullptr;      ///< scratch raster; the cleaning works in tab_out and leaves it as is
   Raster tab_in = nullptr;   ///< the input raster exactly as read
   Raster tab_out = nullptr;  ///< the result
 

@@ -46,7 +46,7 @@ Measured child(const std::string& what, const std::string& dir, int n, int reps)
   return m;
 }
 
-int reps_for(int n) { return n <= 2000 ? 5 : 3; }
+int reps_for(int n) { return n <= 2000 ? 7 : 5; }
 
 std::string machine() {
   std::ifstream cpuinfo("/proc/cpuinfo");

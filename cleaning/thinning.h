@@ -19,8 +19,8 @@ Span contour_span(const State& st);
 
 /// Thins every contour line of st.tab_in into st.tab_out, each line as if the others were absent,
 /// and prints the total line, then for every number of the span its header and the count of
-/// each scan that removed some of its pixels. st.tab is the working raster. Returns the span
-/// for the deburring.
+/// each scan that removed some of its pixels. The work is done in place in st.tab_out; st.tab
+/// is left as it was. Returns the span for the deburring.
 Span thinning(State& st, std::ostream& out);
 
 }  // namespace torvanelle
