@@ -1,11 +1,14 @@
 // The row-major scan of a raster's interior that the thinning and the deburring share.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "app/state.h"
+#include "cleaning/neighbour.h"
 
 namespace torvanelle {
 
@@ -21,14 +24,26 @@ inline int background_run(const std::uint8_t* p) {
   return std::countl_zero(lines) / 8;
 }
 
-/// Calls visit(i, j) for every interior pixel of `tab` that holds a line (not the background),
-/// row by row, left to right; the outermost rows and columns are never visited. `visit` may turn
-/// the pixel it is given into background: each pixel is read when the scan reaches it, so it
-/// sees what the visits before it left. Background is passed over eight pixels at a time.
+/// Calls visit(i, j, code) for every interior pixel of `tab` that holds a line (not the
+/// background), row by row, left to right, with the pixel's code at its turn; the outermost rows
+/// and columns are never visited. `visit` may turn the pixel it is given into background: every
+/// pixel is coded against what the visits before it left.
+///
+/// When the scan reaches a row, the row above has had all its visits, and the row below and the
+/// pixels ahead have had none: only a pixel's west neighbour can change between the start of the
+/// row and the pixel's turn. So every code but its west bit is worked out for the whole row first,
+/// in a loop the compiler does many pixels at a time, and the west bit at the pixel's turn.
+/// Background is passed over eight pixels at a time.
 template <class Visit>
 void for_each_line_pixel(Raster tab, int nb_lig, int nb_col, Visit visit) {
+  std::vector<std::uint8_t> but_west(static_cast<std::size_t>(std::max(nb_col, 0)));
   for (int i = 1; i < nb_lig - 1; ++i) {
+    const std::uint8_t* up = tab[i - 1];
     const std::uint8_t* row = tab[i];
+    const std::uint8_t* down = tab[i + 1];
+    std::uint8_t* codes = but_west.data();
+    for (int j = 1; j < nb_col - 1; ++j)
+      codes[j] = ico_but_west(up, row, down, j);
     int j = 1;
     while (j < nb_col - 1) {
       if (j + 8 <= nb_col - 1) {
@@ -39,7 +54,7 @@ void for_each_line_pixel(Raster tab, int nb_lig, int nb_col, Visit visit) {
         ++j;
         continue;
       }
-      visit(i, j);
+      visit(i, j, static_cast<std::uint8_t>(codes[j] | ico_west(row, j)));
       ++j;
     }
   }

@@ -33,12 +33,13 @@ class Scan {
  public:
   Scan(State& st, Revisits& due) : st_(st), tab_(st.tab_out), due_(due) {}
 
-  /// The scan's step at the line pixel (i, j): the pixel goes if its code is in the removal set.
+  /// The scan's step at the line pixel (i, j), whose code is `code`: the pixel goes if the code
+  /// is in the removal set.
   /// Its neighbours of the same number are then due again: those behind the scan in the next
   /// scan, and, when `mark_ahead`, those ahead of it in this one (a full scan reaches them anyway).
-  void visit(int i, int j, bool mark_ahead) {
+  void visit(int i, int j, std::uint8_t code, bool mark_ahead) {
+    if (!removal[code]) return;
     const std::uint8_t k = tab_[i][j];
-    if (!removal[ico(tab_, i, j)]) return;
     tab_[i][j] = background;
     ++removed_[k];
     mark(i - 1, j - 1, k);
@@ -70,7 +71,7 @@ class Scan {
 Removed first_scan(State& st, Revisits& due) {
   Scan scan(st, due);
   for_each_line_pixel(st.tab_out, st.nb_lig, st.nb_col,
-                      [&scan](int i, int j) { scan.visit(i, j, false); });
+                      [&scan](int i, int j, std::uint8_t code) { scan.visit(i, j, code, false); });
   return scan.removed();
 }
 
@@ -80,7 +81,7 @@ Removed next_scan(State& st, Revisits& due) {
   for (int i = 1; i < st.nb_lig - 1; ++i) {
     const std::uint8_t* row = st.tab_out[i];
     due.sweep(i, [&](int j) {
-      if (row[j] != background) scan.visit(i, j, true);
+      if (row[j] != background) scan.visit(i, j, ico(st.tab_out, i, j), true);
     });
   }
   return scan.removed();
