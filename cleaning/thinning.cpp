@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include "cleaning/neighbour.h"
@@ -106,16 +107,20 @@ std::vector<Removed> thin_all(State& st) {
 }
 
 /// Each number's header, then the count of each scan that removed some of its pixels. A scan
-/// that removed none of them left its line unchanged, so later scans removed none either.
+/// that removed none of them left its line unchanged, so later scans removed none either. The
+/// lines are all ready at once, so they go to the console in one piece: a wide span costs no
+/// more than a few lines of output.
 void report(const Span& span, const std::vector<Removed>& scans, std::ostream& out) {
+  std::ostringstream text;
   for (std::int32_t k = span.minval; k <= span.maxval; ++k) {
-    say(out, "\n\n\tTreatment of the contour line number %d \n", k);
+    say(text, "\n\n\tTreatment of the contour line number %d \n", k);
     for (const Removed& removed : scans) {
       const std::int32_t modif = removed[static_cast<std::size_t>(k)];
       if (modif == 0) break;
-      say(out, "\n\t\tNumber of modifications = %d ", modif);
+      say(text, "\n\t\tNumber of modifications = %d ", modif);
     }
   }
+  say(out, "%s", text.str().c_str());
 }
 
 }  // namespace
