@@ -28,9 +28,8 @@ void deburring(State& st, const Span& span, std::ostream& out) {
   for (std::int32_t k = span.minval; k <= span.maxval; ++k)
     say(out, "\tContour line number %d                 \r", k);
   Raster tab = st.tab_out;
-  for_each_line_pixel(tab, st.nb_lig, st.nb_col, [tab](int i, int j, std::uint8_t code) {
-    if (single_neighbour(code)) tab[i][j] = background;
-  });
+  for_each_pixel_coded_in(tab, st.nb_lig, st.nb_col, single_neighbours,
+                          [tab](int i, int j) { tab[i][j] = background; });
 }
 
 }  // namespace torvanelle

@@ -79,9 +79,12 @@ inline constexpr std::array<std::uint8_t, 8> removal_patterns = {
     north | east | south,             // 0b0010'1010  42, 168, 162, 138
 };
 
+/// A set of codes: set[code] is true for its members.
+using CodeSet = std::array<bool, 256>;
+
 /// removal[code] is true for the 32 codes of the patterns above and their quarter turns.
-inline constexpr std::array<bool, 256> removal = [] {
-  std::array<bool, 256> set{};
+inline constexpr CodeSet removal = [] {
+  CodeSet set{};
   for (std::uint8_t code : removal_patterns) {
     for (int turn = 0; turn < 4; ++turn) {
       set[code] = true;
@@ -95,5 +98,13 @@ inline constexpr std::array<bool, 256> removal = [] {
 inline constexpr bool single_neighbour(std::uint8_t code) {
   return code != 0 && (code & (code - 1)) == 0;
 }
+
+/// single_neighbours[code] is true for the eight single-neighbour codes.
+inline constexpr CodeSet single_neighbours = [] {
+  CodeSet set{};
+  for (int code = 0; code < 256; ++code)
+    set[static_cast<std::size_t>(code)] = single_neighbour(static_cast<std::uint8_t>(code));
+  return set;
+}();
 
 }  // namespace torvanelle

@@ -34,12 +34,10 @@ class Scan {
  public:
   Scan(State& st, Revisits& due) : st_(st), tab_(st.tab_out), due_(due) {}
 
-  /// The scan's step at the line pixel (i, j), whose code is `code`: the pixel goes if the code
-  /// is in the removal set.
-  /// Its neighbours of the same number are then due again: those behind the scan in the next
-  /// scan, and, when `mark_ahead`, those ahead of it in this one (a full scan reaches them anyway).
-  void visit(int i, int j, std::uint8_t code, bool mark_ahead) {
-    if (!removal[code]) return;
+  /// Removes the pixel (i, j). Its neighbours of the same number lose a neighbour and are due
+  /// again: those behind the scan in the next scan, and, when `mark_ahead`, those ahead of it in
+  /// this one (a full scan reaches them anyway).
+  void remove(int i, int j, bool mark_ahead) {
     const std::uint8_t k = tab_[i][j];
     tab_[i][j] = background;
     ++removed_[k];
@@ -71,8 +69,8 @@ class Scan {
 
 Removed first_scan(State& st, Revisits& due) {
   Scan scan(st, due);
-  for_each_line_pixel(st.tab_out, st.nb_lig, st.nb_col,
-                      [&scan](int i, int j, std::uint8_t code) { scan.visit(i, j, code, false); });
+  for_each_pixel_coded_in(st.tab_out, st.nb_lig, st.nb_col, removal,
+                          [&scan](int i, int j) { scan.remove(i, j, false); });
   return scan.removed();
 }
 
@@ -82,7 +80,7 @@ Removed next_scan(State& st, Revisits& due) {
   for (int i = 1; i < st.nb_lig - 1; ++i) {
     const std::uint8_t* row = st.tab_out[i];
     due.sweep(i, [&](int j) {
-      if (row[j] != background) scan.visit(i, j, ico(st.tab_out, i, j), true);
+      if (row[j] != background && removal[ico(st.tab_out, i, j)]) scan.remove(i, j, true);
     });
   }
   return scan.removed();

@@ -1,4 +1,4 @@
-// The two walks of the cleaning: over every line pixel of a raster, and over the marked ones.
+// The two walks of the cleaning: over the pixels whose code is in a set, and over the marked ones.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,31 +14,61 @@ namespace {
 
 using Position = std::pair<int, int>;
 
-// Rows of every width around the eight-pixel steps, with runs of background of every length;
-// each visit is given the pixel's code as the visits before it left the raster.
-TEST(ForEachLinePixel, VisitsTheInteriorLinePixelsInRowMajorOrder) {
+/// Whether the walk's visit removes (i, j): fixed by the position, so two walks agree.
+bool removes(int i, int j) { return (i * 7 + j * 13) % 3 != 0; }
+
+/// The plain walk: every interior pixel in row-major order, coded when its turn comes.
+std::vector<Position> plain_walk(model::Grid& g, const torvanelle::CodeSet& set) {
+  support::Loaded loaded(g);
+  std::vector<Position> visited;
+  for (int i = 1; i < g.rows - 1; ++i) {
+    for (int j = 1; j < g.cols - 1; ++j) {
+      if (loaded.st.tab_in[i][j] == 255 || !set[torvanelle::ico(loaded.st.tab_in, i, j)]) continue;
+      visited.emplace_back(i, j);
+      if (removes(i, j)) {
+        g.at(i, j) = 255;
+        loaded.st.tab_in[i][j] = 255;
+      }
+    }
+  }
+  return visited;
+}
+
+// Rows of every width around the eight-pixel steps, two numbers often touching, and sets of
+// codes with and without their west bits: the walk visits exactly the pixels that a plain walk
+// finds in the set at their turn, whatever the visits before them removed.
+TEST(ForEachPixelCodedIn, VisitsWhatAPlainWalkFinds) {
+  torvanelle::CodeSet every{};
+  every.fill(true);
+  torvanelle::CodeSet west_only{};
+  west_only[torvanelle::west] = true;
+  const std::vector<torvanelle::CodeSet> sets = {torvanelle::removal, torvanelle::single_neighbours,
+                                                 every, west_only};
   std::mt19937 rng(7);
   for (int cols = 1; cols <= 27; ++cols) {
     for (int trial = 0; trial < 20; ++trial) {
-      model::Grid g(4, cols, 255);
+      model::Grid g(5, cols, 255);
       for (int& v : g.px) {
-        if (rng() % 3 != 0) v = static_cast<int>(rng() % 2);  // two numbers, often touching
+        if (rng() % 3 != 0) v = static_cast<int>(rng() % 2);
       }
-      std::vector<Position> expected;
-      for (int i = 1; i < g.rows - 1; ++i) {
-        for (int j = 1; j < g.cols - 1; ++j) {
-          if (g.at(i, j) != 255) expected.emplace_back(i, j);
+      for (const torvanelle::CodeSet& set : sets) {
+        model::Grid expected_after = g;
+        const std::vector<Position> expected = plain_walk(expected_after, set);
+        support::Loaded loaded(g);
+        std::vector<Position> visited;
+        torvanelle::for_each_pixel_coded_in(loaded.st.tab_in, g.rows, g.cols, set,
+                                            [&](int i, int j) {
+                                              visited.emplace_back(i, j);
+                                              if (removes(i, j)) loaded.st.tab_in[i][j] = 255;
+                                            });
+        ASSERT_EQ(visited, expected) << cols << " columns, trial " << trial;
+        model::Grid after = g;
+        for (int i = 0; i < g.rows; ++i) {
+          for (int j = 0; j < g.cols; ++j)
+            after.at(i, j) = loaded.st.tab_in[i][j];
         }
+        ASSERT_EQ(after, expected_after) << cols << " columns, trial " << trial;
       }
-      support::Loaded loaded(g);
-      std::vector<Position> visited;
-      torvanelle::for_each_line_pixel(
-          loaded.st.tab_in, g.rows, g.cols, [&](int i, int j, std::uint8_t code) {
-            EXPECT_EQ(code, torvanelle::ico(loaded.st.tab_in, i, j)) << i << ',' << j;
-            visited.emplace_back(i, j);
-            if (rng() % 2 == 0) loaded.st.tab_in[i][j] = torvanelle::background;  // removed
-          });
-      ASSERT_EQ(visited, expected) << cols << " columns, trial " << trial;
     }
   }
 }
