@@ -67,6 +67,7 @@ class Scan {
   Removed removed_{};
 };
 
+/// The first scan: every line pixel, in row-major order.
 Removed first_scan(State& st, Revisits& due) {
   Scan scan(st, due);
   for_each_pixel_coded_in(st.tab_out, st.nb_lig, st.nb_col, removal,
