@@ -27,6 +27,15 @@ struct Names {
 using Check = std::function<bool(const std::string&)>;
 using NumberCheck = std::function<bool(std::int32_t)>;
 
+/// A name holding a NUL byte is refused: a file is opened by a NUL-terminated path, so the name
+/// would be cut short there and two different names could open one file (the output raster and
+/// the output descriptor written into each other, or an output emptying the input).
+bool holds_no_nul(const std::string& name, std::ostream& out) {
+  if (name.find('\0') == std::string::npos) return true;
+  say(out, "\n\tA name cannot hold a NUL byte: another name is expected ");
+  return false;
+}
+
 /// Asks `prompt` until the answer passes `usable`; false when standard input has ended.
 bool ask_name(std::istream& in, std::ostream& out, const char* prompt, std::string& name,
               const Check& usable) {
@@ -34,7 +43,7 @@ bool ask_name(std::istream& in, std::ostream& out, const char* prompt, std::stri
     say(out, "%s", prompt);
     std::string answer;
     if (read_name(in, answer) == Read::end) return false;
-    if (usable(answer)) {
+    if (holds_no_nul(answer, out) && usable(answer)) {
       name = answer;
       return true;
     }
