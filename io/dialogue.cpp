@@ -302,8 +302,15 @@ Flow allocate_rasters(State& st, std::ostream& out) {
 
 /// Step 7: the input raster opened, or the "No File" ending.
 Flow open_input_raster(State& st, std::ostream& out) {
-  st.f1 = std::fopen(host_path(st.nomim1).c_str(), "rb");
-  if (st.f1 != nullptr) return Flow::proceed;
+  const std::string host = host_path(st.nomim1);
+  st.f1 = std::fopen(host.c_str(), "rb");
+  if (st.f1 != nullptr) {
+    // Measured by name, not through f1: seeking f1 would fill its buffer before lecture reads.
+    std::error_code error;
+    const std::uintmax_t length = std::filesystem::file_size(host, error);
+    st.f1_bytes = error ? -1 : static_cast<long long>(length);
+    return Flow::proceed;
+  }
   say(out, "\n\tNo File %s \n", st.nomim1.c_str());
   wait_for_key();
   return Flow::done;
