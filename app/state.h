@@ -25,6 +25,7 @@ enum class Flow {
 /// Everything the stages hand on to one another. All zero or null at the start of a run.
 struct State {
   std::FILE* f1 = nullptr;   ///< input raw raster, binary read (opening -> lecture)
+  long long f1_bytes = -1;   ///< its length when opening opened it; -1 when it cannot be told
   std::FILE* f1d = nullptr;  ///< input descriptor, opened and closed within opening
   std::FILE* f2 = nullptr;   ///< output raw raster, binary write (opening -> save)
   std::FILE* f2d = nullptr;  ///< output descriptor, text write (header: opening, trailer: save)

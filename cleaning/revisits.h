@@ -17,7 +17,7 @@ namespace torvanelle {
 class Revisits {
  public:
   Revisits(int nb_lig, int nb_col)
-      : words_per_row_((std::max(nb_col, 0) + 63) / 64),
+      : words_per_row_(static_cast<int>((std::int64_t{std::max(nb_col, 0)} + 63) / 64)),
         bits_(static_cast<std::size_t>(std::max(nb_lig, 0)) *
               static_cast<std::size_t>(words_per_row_)),
         row_marked_(static_cast<std::size_t>(std::max(nb_lig, 0))) {}

@@ -27,6 +27,15 @@ struct Names {
 using Check = std::function<bool(const std::string&)>;
 using NumberCheck = std::function<bool(std::int32_t)>;
 
+/// A name holding a NUL byte is refused: a file is opened by a NUL-terminated path, so the name
+/// would be cut short there and two different names could open one file (the output raster and
+/// the output descriptor written into each other, or an output emptying the input).
+bool holds_no_nul(const std::string& name, std::ostream& out) {
+  if (name.find('\0') == std::string::npos) return true;
+  say(out, "\n\tA name cannot hold a NUL byte: another name is expected ");
+  return false;
+}
+
 /// Asks `prompt` until the answer passes `usable`; false when standard input has ended.
 bool ask_name(std::istream& in, std::ostream& out, const char* prompt, std::string& name,
               const Check& usable) {
@@ -34,7 +43,7 @@ bool ask_name(std::istream& in, std::ostream& out, const char* prompt, std::stri
     say(out, "%s", prompt);
     std::string answer;
     if (read_name(in, answer) == Read::end) return false;
-    if (usable(answer)) {
+    if (holds_no_nul(answer, out) && usable(answer)) {
       name = answer;
       return true;
     }
@@ -293,8 +302,15 @@ Flow allocate_rasters(State& st, std::ostream& out) {
 
 /// Step 7: the input raster opened, or the "No File" ending.
 Flow open_input_raster(State& st, std::ostream& out) {
-  st.f1 = std::fopen(host_path(st.nomim1).c_str(), "rb");
-  if (st.f1 != nullptr) return Flow::proceed;
+  const std::string host = host_path(st.nomim1);
+  st.f1 = std::fopen(host.c_str(), "rb");
+  if (st.f1 != nullptr) {
+    // Measured by name, not through f1: seeking f1 would fill its buffer before lecture reads.
+    std::error_code error;
+    const std::uintmax_t length = std::filesystem::file_size(host, error);
+    st.f1_bytes = error ? -1 : static_cast<long long>(length);
+    return Flow::proceed;
+  }
   say(out, "\n\tNo File %s \n", st.nomim1.c_str());
   wait_for_key();
   return Flow::done;

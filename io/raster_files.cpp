@@ -1,5 +1,6 @@
 #include "io/raster_files.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "io/console.h"
@@ -41,6 +42,13 @@ Flow lecture(State& st, std::ostream& out) {
     return Flow::failed;
   }
   const long long expected = static_cast<long long>(st.nb_lig) * st.nb_col;
+  if (st.f1_bytes >= 0 && found < std::min(expected, st.f1_bytes)) {
+    say(out,
+        "\n\t%s has changed since it was opened: %lld bytes then, %lld read now; the run "
+        "stops \n",
+        st.nomim1.c_str(), st.f1_bytes, found);
+    return Flow::failed;
+  }
   if (found < expected) {
     say(out,
         "\n\tWarning: %s holds %lld bytes where %lld are expected: the missing pixels are read as "

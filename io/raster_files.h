@@ -13,7 +13,8 @@ inline constexpr const char* attribution = "Contour lines thinned by Torvanelle"
 
 /// Reads the input raster from st.f1 into st.tab_in, row by row, and closes st.f1. A file
 /// shorter than the raster is read as far as it goes (the rest stays 0, that is, contour line 0)
-/// and reported with one warning line; a read error stops the run.
+/// and reported with one warning line. A read error, or a file that has become shorter since
+/// opening measured it (st.f1_bytes), stops the run: what was read is no longer that image.
 Flow lecture(State& st, std::ostream& out);
 
 /// Writes st.tab_out to st.f2 and the trailer to st.f2d, and closes both. Prints nothing unless

@@ -7,6 +7,9 @@
 # A case folder holds:
 #   answers.txt            standard input of the run (an empty file is a closed input)
 #   images/                the image folder tree the run starts with (may be absent)
+#   links                  optional: symbolic links added to that tree before the run, one per
+#                          line as "PATH TARGET", PATH relative to images/ (such as an output
+#                          file linked to /dev/full, which the repository itself must not hold)
 #   expected/transcript.txt  everything the run prints on standard output, byte for byte
 #   expected/status        the exit status (absent: 0)
 #   expected/images/       every file the run creates or changes, byte for byte
@@ -116,6 +119,9 @@ function(update_expected case run_dir out_dir status)
   endif()
   files_under("${run_dir}/images" actual)
   foreach(f IN LISTS actual)
+    if(IS_SYMLINK "${run_dir}/images/${f}")
+      continue()  # a link the case added: never read through it (it may be /dev/full)
+    endif()
     set(same FALSE)
     if(EXISTS "${case}/images/${f}")
       same_bytes("${case}/images/${f}" "${run_dir}/images/${f}" same)
@@ -137,6 +143,17 @@ function(run_case case work problems_var)
   file(MAKE_DIRECTORY "${run_dir}" "${out_dir}")
   if(IS_DIRECTORY "${case}/images")
     file(COPY "${case}/images" DESTINATION "${run_dir}")
+  endif()
+  set(linked)
+  if(EXISTS "${case}/links")
+    file(STRINGS "${case}/links" links)
+    foreach(link IN LISTS links)
+      string(REPLACE " " ";" parts "${link}")
+      list(GET parts 0 path)
+      list(GET parts 1 target)
+      file(CREATE_LINK "${target}" "${run_dir}/images/${path}" SYMBOLIC)
+      list(APPEND linked "${path}")
+    endforeach()
   endif()
   execute_process(COMMAND ${launcher} "${PROGRAM}"
                   WORKING_DIRECTORY "${run_dir}"
