@@ -15,19 +15,12 @@ namespace {
 
 using support::Picture;
 
-std::string total(int n) {
-  return "\n\n\tTotal number of contour lines : " + std::to_string(n) + " ";
-}
-std::string header(int k) {
-  return "\n\n\tTreatment of the contour line number " + std::to_string(k) + " \n";
-}
-std::string mods(int m) { return "\n\t\tNumber of modifications = " + std::to_string(m) + " "; }
-const std::string prompt =
-    "\n\n\tebarbulation (one point) : \n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t";
-const std::string deburring_line = "\n\tEbarbulation \n";
-std::string progress(int k) {
-  return "\tContour line number " + std::to_string(k) + "                 \r";
-}
+using support::said::deburring_line;
+using support::said::header;
+using support::said::mods;
+using support::said::progress;
+using support::said::total;
+const std::string& prompt = support::said::deburring_prompt;
 
 /// What the console says when it turns `word` down as an answer.
 std::string rejection(const std::string& word) {

@@ -2,11 +2,9 @@
 #include "io/dialogue.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <sstream>
 #include <string>
 
@@ -22,33 +20,14 @@ namespace fs = std::filesystem;
 const std::string raster(20, '\x07');  // 4 lines of 5 columns
 const std::string descriptor = "4\n5\n1\n0\n255\n10\n";
 
-/// Runs the test inside a scratch folder whose images root holds site/dem1.raw and dem1.txt.
+/// Each test runs in a scratch folder whose images root holds site/dem1.raw and dem1.txt.
 class Opening : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    fs::current_path(scratch_.path());
-    support::write_file(site() / "dem1.raw", raster);
-    support::write_file(site() / "dem1.txt", descriptor);
-  }
-  void TearDown() override { fs::current_path(previous_); }
-
-  static fs::path site() { return fs::path(std::string(torvanelle::images_root())) / "site"; }
-
-  /// The names of the files in images/site, sorted.
-  static std::string listing() {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(site()))
-      names.insert(entry.path().filename().string());
-    std::string all;
-    for (const std::string& name : names)
-      all += name + " ";
-    return all;
-  }
+  static fs::path site() { return support::SiteFolder::site(); }
+  static std::string listing() { return support::SiteFolder::listing(); }
 
  private:
-  support::ScratchDir scratch_;
-  fs::path previous_;
+  support::SiteFolder folder_{raster, descriptor};
 };
 
 TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {

@@ -4,21 +4,14 @@
 // output behind; it never changes an input.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <sstream>
 #include <streambuf>
 #include <string>
 #include <utility>
 
-#include "LIB/matalloc.h"
 #include "app/run.h"
-#include "cleaning/treatment.h"
-#include "io/dialogue.h"
-#include "io/paths.h"
-#include "io/raster_files.h"
 #include "model/literal_model.h"
 #include "support.h"
 
@@ -34,29 +27,11 @@ const std::string raster(
     20);
 const std::string descriptor = "4\n5\n1\n0\n255\n10\n";
 
-/// Runs the test inside a scratch folder whose images root holds site/dem1.raw and dem1.txt.
+/// Each test runs in a scratch folder whose images root holds site/dem1.raw and dem1.txt.
 class UnderTheRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    fs::current_path(scratch_.path());
-    support::write_file(site() / "dem1.raw", raster);
-    support::write_file(site() / "dem1.txt", descriptor);
-  }
-  void TearDown() override { fs::current_path(previous_); }
-
-  static fs::path site() { return fs::path(std::string(torvanelle::images_root())) / "site"; }
-
-  /// The names in images/site, sorted, each followed by a space.
-  static std::string listing() {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(site()))
-      names.insert(entry.path().filename().string());
-    std::string all;
-    for (const std::string& name : names)
-      all += name + " ";
-    return all;
-  }
+  static fs::path site() { return support::SiteFolder::site(); }
+  static std::string listing() { return support::SiteFolder::listing(); }
 
   /// What the run writes for the raster file holding `bytes` (missing bytes read as line 0),
   /// thinned without deburring.
@@ -69,26 +44,8 @@ class UnderTheRun : public ::testing::Test {
   }
 
  private:
-  support::ScratchDir scratch_;
-  fs::path previous_;
+  support::SiteFolder folder_{raster, descriptor};
 };
-
-/// Opening, then `meanwhile` done to the files, then the other three stages, answers "0" (keep
-/// the name) and "1" (no deburring). Returns everything printed after the dialogue.
-std::string run_with(const std::function<void()>& meanwhile) {
-  torvanelle::State st;
-  std::istringstream in("site dem1 0 1");
-  std::ostringstream dialogue;
-  EXPECT_EQ(torvanelle::opening(st, in, dialogue), Flow::proceed) << dialogue.str();
-  meanwhile();
-  std::ostringstream out;
-  EXPECT_EQ(torvanelle::lecture(st, out), Flow::proceed);
-  EXPECT_EQ(torvanelle::treatment(st, in, out), Flow::proceed);
-  EXPECT_EQ(torvanelle::save(st, out), Flow::proceed);
-  for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out})
-    frucmatrice(r, st.nb_lig);
-  return out.str();
-}
 
 /// Answers served one character at a time; `meanwhile` runs once, when the answer starting at
 /// `at` is about to be read: the user is still typing while the files change.
@@ -135,8 +92,14 @@ TEST_F(UnderTheRun, ARasterThatShrinksAfterOpeningStopsTheRun) {
 
 // On POSIX hosts an open file outlives its name: the raster is read whole, as it was opened.
 TEST_F(UnderTheRun, ARasterRemovedAfterOpeningIsStillReadWhole) {
-  const std::string said = run_with([] { fs::remove(site() / "dem1.raw"); });
-  EXPECT_TRUE(said.starts_with("\n\tLecture \n\n\tTotal number of contour lines : ")) << said;
+  const std::string answers = "site dem1 0 1";
+  TypedAnswers typed(answers, answers.find(" 0") + 1, [] { fs::remove(site() / "dem1.raw"); });
+  std::istream in(&typed);
+  torvanelle::State st;
+  std::ostringstream out;
+  EXPECT_EQ(torvanelle::run(st, in, out), 0);
+  EXPECT_NE(out.str().find("\n\tLecture \n\n\tTotal number of contour lines : "), std::string::npos)
+      << out.str();
   EXPECT_EQ(support::read_file(site() / "dem1_venc8.raw"), result_for(raster));
   EXPECT_EQ(listing(), "dem1.txt dem1_venc8.raw dem1_venc8.txt ");
 }

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 
 #include "LIB/matalloc.h"
+#include "io/paths.h"
 
 namespace support {
 
@@ -84,6 +86,44 @@ ScratchDir::~ScratchDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
+
+SiteFolder::SiteFolder(const std::string& raster, const std::string& descriptor)
+    : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(scratch_.path());
+  write_file(site() / "dem1.raw", raster);
+  write_file(site() / "dem1.txt", descriptor);
+}
+
+SiteFolder::~SiteFolder() { std::filesystem::current_path(previous_); }
+
+std::filesystem::path SiteFolder::site() {
+  return std::filesystem::path(std::string(torvanelle::images_root())) / "site";
+}
+
+std::string SiteFolder::listing() {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(site()))
+    names.insert(entry.path().filename().string());
+  std::string all;
+  for (const std::string& name : names)
+    all += name + " ";
+  return all;
+}
+
+namespace said {
+std::string total(int num_item) {
+  return "\n\n\tTotal number of contour lines : " + std::to_string(num_item) + " ";
+}
+std::string header(int k) {
+  return "\n\n\tTreatment of the contour line number " + std::to_string(k) + " \n";
+}
+std::string mods(int modif) {
+  return "\n\t\tNumber of modifications = " + std::to_string(modif) + " ";
+}
+std::string progress(int k) {
+  return "\tContour line number " + std::to_string(k) + "                 \r";
+}
+}  // namespace said
 
 void write_file(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());

@@ -45,6 +45,36 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+/// A scratch folder made the working directory for the object's life, whose images root holds
+/// site/dem1.raw and site/dem1.txt with the given bytes.
+class SiteFolder {
+ public:
+  SiteFolder(const std::string& raster, const std::string& descriptor);
+  ~SiteFolder();
+  SiteFolder(const SiteFolder&) = delete;
+  SiteFolder& operator=(const SiteFolder&) = delete;
+
+  /// The folder `site` under the images root, relative to the working directory.
+  static std::filesystem::path site();
+  /// The names of the files in site(), sorted, each followed by a space.
+  static std::string listing();
+
+ private:
+  ScratchDir scratch_;
+  std::filesystem::path previous_;
+};
+
+/// The lines the treatment prints, as the tests expect them.
+namespace said {
+std::string total(int num_item);
+std::string header(int k);
+std::string mods(int modif);
+std::string progress(int k);
+inline const std::string deburring_prompt =
+    "\n\n\tebarbulation (one point) : \n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t";
+inline const std::string deburring_line = "\n\tEbarbulation \n";
+}  // namespace said
+
 /// Writes `bytes` to `path`, creating the folders on the way.
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 

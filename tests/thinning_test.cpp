@@ -12,13 +12,9 @@ namespace {
 
 using support::Picture;
 
-std::string total(int n) {
-  return "\n\n\tTotal number of contour lines : " + std::to_string(n) + " ";
-}
-std::string header(int k) {
-  return "\n\n\tTreatment of the contour line number " + std::to_string(k) + " \n";
-}
-std::string mods(int m) { return "\n\t\tNumber of modifications = " + std::to_string(m) + " "; }
+using support::said::header;
+using support::said::mods;
+using support::said::total;
 
 struct Example {
   const char* name;
