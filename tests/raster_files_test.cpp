@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -13,28 +12,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
 class RasterFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("torvanelle-rf-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   /// Reads `bytes` as the raster file of a rows × cols image; returns what lecture printed.
   std::string read(support::Loaded& loaded, const std::string& bytes) {
-    put(dir_ / "in.raw", bytes);
+    support::write_file(dir_ / "in.raw", bytes);
     loaded.st.f1 = std::fopen((dir_ / "in.raw").c_str(), "rb");
     loaded.st.nomim1 = "C:\\images\\site\\in.raw";
     std::ostringstream out;
@@ -54,7 +36,8 @@ class RasterFiles : public ::testing::Test {
     return torvanelle::save(loaded.st, out);
   }
 
-  fs::path dir_;
+  support::ScratchDir scratch_;
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(RasterFiles, LectureReadsRowByRowAndLeavesAFullFileUnreported) {
@@ -93,10 +76,11 @@ TEST_F(RasterFiles, SaveWritesTheRasterAndTheTrailer) {
     EXPECT_EQ(out.str(), "") << "save prints nothing";
     EXPECT_EQ(loaded.st.f2, nullptr);
     EXPECT_EQ(loaded.st.f2d, nullptr);
-    EXPECT_EQ(contents(dir_ / "out.raw"), std::string("\x01\xff\xfe\x03", 4));
+    EXPECT_EQ(support::read_file(dir_ / "out.raw"), std::string("\x01\xff\xfe\x03", 4));
     const std::string note = ebarb == 0 ? "\n\n Ebarbulation treatment" : "";
-    EXPECT_EQ(contents(dir_ / "out.txt"), "\n input image : C:\\images\\site\\dem1.raw " + note +
-                                              "\n\n\t\t\t\tContour lines thinned by Torvanelle\n")
+    EXPECT_EQ(support::read_file(dir_ / "out.txt"),
+              "\n input image : C:\\images\\site\\dem1.raw " + note +
+                  "\n\n\t\t\t\tContour lines thinned by Torvanelle\n")
         << "ebarb " << ebarb;
   }
 }
@@ -107,8 +91,8 @@ TEST_F(RasterFiles, EmptyImageWritesAnEmptyRasterAndTheTrailer) {
   std::ostringstream out;
   loaded.st.ebarb = 1;
   EXPECT_EQ(save(loaded, out), torvanelle::Flow::proceed);
-  EXPECT_EQ(contents(dir_ / "out.raw"), "");
-  EXPECT_NE(contents(dir_ / "out.txt").find("input image"), std::string::npos);
+  EXPECT_EQ(support::read_file(dir_ / "out.raw"), "");
+  EXPECT_NE(support::read_file(dir_ / "out.txt").find("input image"), std::string::npos);
 }
 
 TEST_F(RasterFiles, AFailedWriteIsReportedNeverPassedOver) {
