@@ -103,7 +103,7 @@ bool fits(const std::string& path, std::ostream& out) {
   return false;
 }
 
-/// Steps 2 to 6: the folder and the input name, and the input paths built from them.
+/// The folder and the input name, and the input paths built from them.
 bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
   const Check folder_usable = [&out](const std::string& folder) {
     // The input name needs one character at least.
@@ -131,7 +131,7 @@ bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
   return true;
 }
 
-/// Step 8, descriptor missing: the size and pixel size asked, the other values set.
+/// Descriptor missing: the size and pixel size asked, the other values set.
 bool ask_size(State& st, std::istream& in, std::ostream& out) {
   const NumberCheck lines_usable = [&out](std::int32_t lines) {
     if (lines >= 0) return true;
@@ -155,7 +155,7 @@ bool ask_size(State& st, std::istream& in, std::ostream& out) {
   return true;
 }
 
-/// Step 8, descriptor missing: the input folder gains a descriptor holding the answers. A
+/// Descriptor missing: the input folder gains a descriptor holding the answers. A
 /// descriptor that cannot be written whole is removed.
 Flow create_input_descriptor(State& st, const Names& n, std::ostream& out) {
   const std::string host = host_path(n.nomdescr1);
@@ -171,7 +171,7 @@ Flow create_input_descriptor(State& st, const Names& n, std::ostream& out) {
   return Flow::failed;
 }
 
-/// Step 8: the size read from the input descriptor, or asked and the descriptor created.
+/// The size read from the input descriptor, or asked and the descriptor created.
 Flow read_or_create_descriptor(State& st, const Names& n, std::istream& in, std::ostream& out) {
   st.f1d = std::fopen(host_path(n.nomdescr1).c_str(), "r");
   if (st.f1d == nullptr) {
@@ -224,7 +224,7 @@ bool output_name_usable(const State& st, const Names& n, const std::string& name
   return true;
 }
 
-/// Step 10: the naming choice, asked until it is 0 or 1.
+/// The naming choice, asked until it is 0 or 1.
 bool ask_naming_choice(const Names& n, std::int32_t& rep, std::istream& in, std::ostream& out) {
   for (;;) {
     say(out, "\n\n\tName of the output image : ");
@@ -236,7 +236,7 @@ bool ask_naming_choice(const Names& n, std::int32_t& rep, std::istream& in, std:
   }
 }
 
-/// Steps 10 to 12: the output name chosen, and the output paths built from it.
+/// The output name chosen, and the output paths built from it.
 bool choose_output_name(const State& st, Names& n, std::istream& in, std::ostream& out) {
   const Check usable = [&](const std::string& name) {
     return output_name_usable(st, n, name, out);
@@ -272,7 +272,7 @@ bool create_output(State& st, std::FILE*& f, const std::string& built, const cha
   return true;
 }
 
-/// Step 13: both output files created, the descriptor header written.
+/// Both output files created (or emptied) before any work, the descriptor header written.
 Flow create_outputs(State& st, const Names& n, std::ostream& out) {
   st.nomim2 = n.nomim2;
   st.nomdescr2 = n.nomdescr2;
@@ -286,7 +286,7 @@ Flow create_outputs(State& st, const Names& n, std::ostream& out) {
   return Flow::proceed;
 }
 
-/// Step 14: the three rasters, columns first. 0 lines gives null rasters: the empty image.
+/// The three rasters, columns first. 0 lines gives null rasters: the empty image.
 Flow allocate_rasters(State& st, std::ostream& out) {
   st.tab = ucmatrice(st.nb_col, st.nb_lig);
   st.tab_in = ucmatrice(st.nb_col, st.nb_lig);
@@ -300,7 +300,7 @@ Flow allocate_rasters(State& st, std::ostream& out) {
   return Flow::failed;
 }
 
-/// Step 7: the input raster opened, or the "No File" ending.
+/// The input raster opened, or the "No File" ending.
 Flow open_input_raster(State& st, std::ostream& out) {
   const std::string host = host_path(st.nomim1);
   st.f1 = std::fopen(host.c_str(), "rb");
