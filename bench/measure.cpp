@@ -74,8 +74,11 @@ int prepare(const std::string& what, const std::string& dir, int n) {
   return raw.good() ? 0 : 1;
 }
 
+// Read and written as the program does (lecture, save), so that the floors measure the same
+// file traffic: rows read unbuffered straight into place, rows written through a 256 KiB buffer.
 void read_rows(Raster r, int n, const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::setvbuf(f, nullptr, _IONBF, 0);
   for (int i = 0; i < n; ++i)
     if (std::fread(r[i], 1, static_cast<std::size_t>(n), f) != static_cast<std::size_t>(n)) break;
   std::fclose(f);
@@ -83,6 +86,8 @@ void read_rows(Raster r, int n, const std::string& path) {
 
 void write_rows(Raster r, int n, const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::vector<char> buffer(std::size_t{1} << 18);
+  std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
   for (int i = 0; i < n; ++i)
     std::fwrite(r[i], 1, static_cast<std::size_t>(n), f);
   std::fclose(f);

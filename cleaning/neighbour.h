@@ -59,6 +59,16 @@ inline std::uint8_t ico(const std::uint8_t* up, const std::uint8_t* row, const s
   return ico_but_west(up, row, down, j) | ico_west(row, j);
 }
 
+/// How many of the 8 neighbours of the pixel in column j of `row` hold its value: the number of
+/// bits of its code.
+inline std::uint8_t neighbours(const std::uint8_t* up, const std::uint8_t* row,
+                               const std::uint8_t* down, int j) {
+  const std::uint8_t val = row[j];
+  return static_cast<std::uint8_t>((up[j - 1] == val) + (up[j] == val) + (up[j + 1] == val) +
+                                   (row[j - 1] == val) + (row[j + 1] == val) +
+                                   (down[j - 1] == val) + (down[j] == val) + (down[j + 1] == val));
+}
+
 /// The code of the interior pixel (i, j) of `tab`.
 inline std::uint8_t ico(const Raster tab, int i, int j) {
   return ico(tab[i - 1], tab[i], tab[i + 1], j);

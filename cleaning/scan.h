@@ -12,24 +12,47 @@
 
 namespace torvanelle {
 
-/// The line pixels among the eight pixels from column j of `row` that lie before column `end`:
-/// the top bit of byte b of the result is set when pixel j + b holds a line (not the background).
-inline std::uint64_t line_pixels(const std::uint8_t* row, int j, int end) {
-  static_assert(background == 0xFF, "a line pixel is a byte that is not all ones");
-  // Byte b is pixel j + b turned over: zero for the background only, and past the end.
-  std::uint64_t lines = 0;
-  if (end - j >= 8) {
-    std::memcpy(&lines, row + j, sizeof lines);
-    if constexpr (std::endian::native == std::endian::big) lines = __builtin_bswap64(lines);
-    lines = ~lines;
-  } else {
-    for (int b = 0; b < end - j; ++b)
-      lines |= std::uint64_t{static_cast<std::uint8_t>(~row[j + b])} << (8 * b);
+/// The fewest and the most present neighbours that a code of `set` has.
+struct NeighbourRange {
+  int fewest = 9;
+  int most = -1;
+};
+
+inline NeighbourRange neighbour_range(const CodeSet& set) {
+  NeighbourRange range;
+  for (unsigned code = 0; code < set.size(); ++code) {
+    if (!set[code]) continue;
+    range.fewest = std::min(range.fewest, std::popcount(code));
+    range.most = std::max(range.most, std::popcount(code));
   }
-  // A byte's top bit ends up set when the byte is not zero: its low seven bits carry into the top
-  // bit, or the top bit was set already.
-  constexpr std::uint64_t low_seven = 0x7F7F'7F7F'7F7F'7F7FULL;
-  return (((lines & low_seven) + low_seven) | lines) & ~low_seven;
+  return range;
+}
+
+/// flags[j] = 1 for the line pixels among columns 1 to nb_col-2 of `row` whose number of
+/// neighbours of their own number lies in `range`, 0 for the others. One plain loop without
+/// branches over the whole row: the compiler does it many pixels at a time.
+inline void flag_row(const std::uint8_t* up, const std::uint8_t* row, const std::uint8_t* down,
+                     int nb_col, NeighbourRange range, std::uint8_t* flags) {
+  const auto fewest = static_cast<std::uint8_t>(range.fewest);
+  const auto most = static_cast<std::uint8_t>(range.most);
+  for (int j = 1; j < nb_col - 1; ++j) {
+    const std::uint8_t n = neighbours(up, row, down, j);
+    flags[j] = static_cast<std::uint8_t>((row[j] != background) & (n >= fewest) & (n <= most));
+  }
+}
+
+/// The first column from `j` on, before `end`, whose flag is set; `end` when there is none.
+/// Eight flags at a time: most are 0.
+inline int next_flagged(const std::uint8_t* flags, int j, int end) {
+  for (; end - j >= 8; j += 8) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, flags + j, sizeof eight);
+    if constexpr (std::endian::native == std::endian::big) eight = __builtin_bswap64(eight);
+    if (eight != 0) return j + std::countr_zero(eight) / 8;
+  }
+  while (j < end && flags[j] == 0)
+    ++j;
+  return j;
 }
 
 /// Calls visit(i, j) for every interior pixel (i, j) of `tab` that holds a line and whose code
@@ -38,29 +61,25 @@ inline std::uint64_t line_pixels(const std::uint8_t* row, int j, int end) {
 /// against what the visits before it left.
 ///
 /// When the scan reaches a row, the row above has had all its visits, and the row below and the
-/// pixels ahead have had none: only a pixel's west neighbour can change between the start of the
-/// row and the pixel's turn. So every code but its west bit is worked out for the whole row first,
-/// in a loop the compiler does many pixels at a time; a line pixel whose code cannot be in the set
-/// with or without the west bit is passed over, and the others get their west bit at their turn.
+/// pixels ahead have had none: a pixel's code at its turn is its code at the start of the row,
+/// unless its west neighbour was removed just before its turn. So the row's neighbour counts are
+/// worked out first, in a loop the compiler does many pixels at a time, and only the pixels
+/// whose count a code of the set can have are coded, with the pixel after each removed one.
 template <class Visit>
 void for_each_pixel_coded_in(Raster tab, int nb_lig, int nb_col, const CodeSet& set, Visit visit) {
-  CodeSet maybe{};  // maybe[c]: some code whose bits but the west one are c is in the set
-  for (std::size_t code = 0; code < set.size(); ++code)
-    maybe[code & ~std::size_t{west}] = maybe[code & ~std::size_t{west}] || set[code];
-  std::vector<std::uint8_t> but_west(static_cast<std::size_t>(std::max(nb_col, 0)));
-  std::uint8_t* codes = but_west.data();
+  const NeighbourRange range = neighbour_range(set);
+  std::vector<std::uint8_t> flags(static_cast<std::size_t>(std::max(nb_col, 0)));
+  const int end = nb_col - 1;
   for (int i = 1; i < nb_lig - 1; ++i) {
     const std::uint8_t* up = tab[i - 1];
     const std::uint8_t* row = tab[i];
     const std::uint8_t* down = tab[i + 1];
-    for (int j = 1; j < nb_col - 1; ++j)
-      codes[j] = ico_but_west(up, row, down, j);
-    for (int first = 1; first < nb_col - 1; first += 8) {
-      for (std::uint64_t lines = line_pixels(row, first, nb_col - 1); lines != 0;
-           lines &= lines - 1) {
-        const int j = first + std::countr_zero(lines) / 8;
-        if (maybe[codes[j]] && set[codes[j] | ico_west(row, j)]) visit(i, j);
-      }
+    flag_row(up, row, down, nb_col, range, flags.data());
+    for (int j = next_flagged(flags.data(), 1, end); j < end;) {
+      const bool coded_in = row[j] != background && set[ico(up, row, down, j)];
+      if (coded_in) visit(i, j);
+      // A removed pixel changes the code of the next one, whose turn comes now.
+      j = coded_in && row[j] == background ? j + 1 : next_flagged(flags.data(), j + 1, end);
     }
   }
 }

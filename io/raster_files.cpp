@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "io/console.h"
 
 namespace torvanelle {
 namespace {
+
+/// The output raster's stream buffer: rows go to the file a few hundred at a time, where the
+/// default buffer of a few KiB would make one system call per row.
+constexpr std::size_t save_buffer_bytes = std::size_t{1} << 18;
 
 /// Closes `*f` and forgets it; false when the close reports an error (unwritten data lost).
 bool close(std::FILE** f) {
@@ -33,6 +38,8 @@ Flow lecture(State& st, std::ostream& out) {
   say(out, "\n\tLecture ");
   long long found = 0;
   const auto row_bytes = static_cast<std::size_t>(st.nb_col);
+  // Unbuffered: each row is read straight into its place, without a copy through a buffer.
+  std::setvbuf(st.f1, nullptr, _IONBF, 0);
   for (int i = 0; i < st.nb_lig; ++i)
     found += std::fread(st.tab_in[i], 1, row_bytes, st.f1);
   const bool read_error = std::ferror(st.f1) != 0;
@@ -61,6 +68,8 @@ Flow lecture(State& st, std::ostream& out) {
 Flow save(State& st, std::ostream& out) {
   const auto row_bytes = static_cast<std::size_t>(st.nb_col);
   bool written = true;
+  std::vector<char> buffer(save_buffer_bytes);  // outlives f2, which is closed below
+  std::setvbuf(st.f2, buffer.data(), _IOFBF, buffer.size());
   for (int i = 0; i < st.nb_lig && written; ++i) {
     written = std::fwrite(st.tab_out[i], 1, row_bytes, st.f2) == row_bytes;
   }
