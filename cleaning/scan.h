@@ -67,8 +67,9 @@ inline int next_flagged(const std::uint8_t* flags, int j, int end) {
 /// whose count a code of the set can have are coded, with the pixel after each removed one.
 template <class Visit>
 void for_each_pixel_coded_in(Raster tab, int nb_lig, int nb_col, const CodeSet& set, Visit visit) {
+  if (nb_lig < 3 || nb_col < 3) return;  // no interior pixel: no row of flags to pay for
   const NeighbourRange range = neighbour_range(set);
-  std::vector<std::uint8_t> flags(static_cast<std::size_t>(std::max(nb_col, 0)));
+  std::vector<std::uint8_t> flags(static_cast<std::size_t>(nb_col));
   const int end = nb_col - 1;
   for (int i = 1; i < nb_lig - 1; ++i) {
     const std::uint8_t* up = tab[i - 1];

@@ -98,6 +98,9 @@ bool none(const Removed& removed) {
 std::vector<Removed> thin_all(State& st) {
   for (int i = 0; i < st.nb_lig; ++i)
     std::memcpy(st.tab_out[i], st.tab_in[i], static_cast<std::size_t>(st.nb_col));
+  // Without interior pixels no scan visits anything: nothing to size the marks for, which
+  // matters for an image of 1 line and two thousand million columns.
+  if (st.nb_lig < 3 || st.nb_col < 3) return {};
   Revisits due(st.nb_lig, st.nb_col);
   std::vector<Removed> scans;
   for (Removed removed = first_scan(st, due); !none(removed); removed = next_scan(st, due))
