@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
+
+#include "io/safe_files.h"
 
 namespace torvanelle {
 
@@ -52,9 +53,10 @@ struct State {
   std::string nomim2;
   std::string nomdescr2;
 
-  /// Host paths of the files this run has created or emptied so far. A run that fails removes
-  /// them, so that it never leaves a broken result behind that looks like a finished one.
-  std::vector<std::string> created;
+  /// The result's two files, written under temporary names (f2 and f2d are open on them) and
+  /// put in place by save only when both are complete. A run that ends otherwise removes them,
+  /// so that an earlier result under the same names stays as it was.
+  PendingResult result;
 };
 
 }  // namespace torvanelle

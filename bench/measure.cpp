@@ -129,7 +129,7 @@ double whole_run(const std::string& dir) {
   std::ofstream console(dir + "/console.txt", std::ios::binary);
   torvanelle::State st;
   double cleaning = 0;
-  torvanelle::Flow flow = torvanelle::opening(st, answers, console);
+  torvanelle::Flow flow = torvanelle::opening(st, answers, console, console);
   if (flow == torvanelle::Flow::proceed) flow = torvanelle::lecture(st, console);
   if (flow == torvanelle::Flow::proceed) {
     cleaning = seconds_of([&] { flow = torvanelle::treatment(st, answers, console); });

@@ -231,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   torvanelle::State st;
   std::istringstream answers(in.answers);
   std::ostringstream out;
-  const int status = torvanelle::run(st, answers, out);
+  const int status = torvanelle::run(st, answers, out, out);
   check_run(in, before, st, status, out.str());
   // libFuzzer may end the process without running atexit: leave nothing behind but the folder.
   fs::remove_all("images");

@@ -38,16 +38,32 @@ Read read_number(std::istream& in, std::ostream& out, std::int32_t& value) {
   std::int32_t parsed = 0;
   const auto [end, error] = std::from_chars(first, last, parsed);
   if (error == std::errc::result_out_of_range && end == last) {
-    say(out, "\n\t%s is too large: a whole number between -2147483648 and 2147483647 is expected ",
-        word.c_str());
+    say(out, "\n\t%s is too %s: a whole number between -2147483648 and 2147483647 is expected ",
+        shown(word).c_str(), word[0] == '-' ? "small" : "large");
     return Read::rejected;
   }
   if (error != std::errc() || end != last) {
-    say(out, "\n\t\"%s\" is not a whole number: a whole number is expected ", word.c_str());
+    say(out, "\n\t\"%s\" is not a whole number: a whole number is expected ", shown(word).c_str());
     return Read::rejected;
   }
   value = parsed;
   return Read::ok;
+}
+
+std::string shown(const std::string& word) {
+  constexpr std::size_t most = 60;
+  std::size_t length = word.size();
+  if (length > most) {
+    // Back to the start of the character that the 61st byte belongs to (not a continuation byte).
+    length = most;
+    while (length > 0 && (static_cast<unsigned char>(word[length]) & 0xC0) == 0x80)
+      --length;
+  }
+  std::string text = word.substr(0, length);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return length < word.size() ? text + "..." : text;
 }
 
 void say_end_of_input(std::ostream& out) {

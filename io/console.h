@@ -26,8 +26,13 @@ enum class Read {
 Read read_name(std::istream& in, std::string& name);
 
 /// Reads one word that must be a decimal integer, optionally signed, within 32 bits. Any other
-/// word is consumed and reported on `out`, and the result is Read::rejected.
+/// word is consumed and reported on `out` (a number beyond 32 bits as too large or too small),
+/// and the result is Read::rejected.
 Read read_number(std::istream& in, std::ostream& out, std::int32_t& value);
+
+/// `word` as a message echoes it: control bytes as '?', and when it is longer than 60 bytes, its
+/// first characters within 60 bytes followed by "..." (a UTF-8 character is never cut).
+std::string shown(const std::string& word);
 
 /// Tells the user that the answers ran out and the run stops.
 void say_end_of_input(std::ostream& out);

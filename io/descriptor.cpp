@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 namespace torvanelle {
 namespace {
@@ -13,25 +14,65 @@ bool is_space(int c) {
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
+/// The longest part of a word that a message shows.
+constexpr std::size_t shown_bytes = 60;
+
+/// Adds `c` and the rest of its word, up to shown_bytes in all, to `word`.
+void take_word(std::FILE* f, int c, std::string& word) {
+  for (; c != EOF && !is_space(c); c = std::fgetc(f)) {
+    if (word.size() == shown_bytes) return;
+    word += static_cast<char>(c);
+  }
+}
+
 /// Reads one integer as "%d" would, without its undefined behaviour on overflow: false when the
-/// text at the read position is not an integer within 32 bits. The character that ends the
-/// integer is put back.
-bool read_int(std::FILE* f, std::int32_t& value) {
+/// text at the read position is not an integer within 32 bits, `word` then holding that text
+/// (empty at the end of the file). The character that ends the integer is put back.
+bool read_int(std::FILE* f, std::int32_t& value, std::string& word) {
+  word.clear();
   int c = std::fgetc(f);
   while (is_space(c))
     c = std::fgetc(f);
   const bool negative = c == '-';
-  if (c == '-' || c == '+') c = std::fgetc(f);
-  if (!is_digit(c)) return false;
+  if (c == '-' || c == '+') {
+    word += static_cast<char>(c);
+    c = std::fgetc(f);
+  }
   // The magnitude of INT32_MIN is one more than INT32_MAX.
   const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + negative;
   std::int64_t magnitude = 0;
+  bool digits = false;
   for (; is_digit(c); c = std::fgetc(f)) {
     magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > limit) return false;
+    word += static_cast<char>(c);
+    digits = true;
+    if (magnitude > limit) break;
+  }
+  if (!digits || magnitude > limit) {
+    take_word(f, is_digit(c) ? std::fgetc(f) : c, word);
+    return false;
   }
   if (c != EOF) std::ungetc(c, f);
   value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+  return true;
+}
+
+/// Passes over a UTF-8 byte order mark at the start of `f`, as some editors write one. False
+/// when the first bytes look like one but are not, `word` then holding them and their word.
+bool skip_byte_order_mark(std::FILE* f, std::string& word) {
+  const int first = std::fgetc(f);
+  if (first != 0xEF) {
+    if (first != EOF) std::ungetc(first, f);
+    return true;
+  }
+  word = "\xEF";
+  for (const int expected : {0xBB, 0xBF}) {
+    const int c = std::fgetc(f);
+    if (c == expected) continue;
+    take_word(f, c, word);
+    return false;
+  }
+  word.clear();
   return true;
 }
 
@@ -43,14 +84,18 @@ constexpr std::uint64_t address_space =
 
 }  // namespace
 
-int read_descriptor(std::FILE* f, State& st) {
+int read_descriptor(std::FILE* f, State& st, std::string* stopped_at) {
   const std::array<std::int32_t*, 6> fields = {&st.nb_lig, &st.nb_col, &st.type,
                                                &st.min_al, &st.max_al, &st.taille_pix};
+  std::string word;
   int count = 0;
-  for (std::int32_t* field : fields) {
-    if (!read_int(f, *field)) break;
-    ++count;
+  if (skip_byte_order_mark(f, word)) {
+    for (std::int32_t* field : fields) {
+      if (!read_int(f, *field, word)) break;
+      ++count;
+    }
   }
+  if (stopped_at != nullptr) *stopped_at = count == 6 ? std::string() : word;
   return count;
 }
 
@@ -59,16 +104,30 @@ bool write_descriptor(std::FILE* f, const State& st) {
                       st.max_al, st.taille_pix) >= 0;
 }
 
+std::uint64_t run_bytes(std::int32_t nb_lig, std::int32_t nb_col) {
+  if (nb_lig <= 0 || nb_col < 0) return 0;
+  // An allocation takes its bytes and two pointers' worth of bookkeeping, rounded up to 16.
+  constexpr std::uint64_t pointer = sizeof(std::uint8_t*);
+  const std::uint64_t row = (static_cast<std::uint64_t>(nb_col) + 2 * pointer + 15) / 16 * 16;
+  const std::uint64_t rasters = 3 * static_cast<std::uint64_t>(nb_lig) * (row + pointer);
+  // The cleaning marks pixels to visit again: one bit each, in 64-bit words, and a byte a row.
+  const std::uint64_t marks =
+      static_cast<std::uint64_t>(nb_lig) * ((static_cast<std::uint64_t>(nb_col) + 63) / 64 * 8 + 1);
+  return rasters + marks;
+}
+
 const char* size_fault(std::int32_t nb_lig, std::int32_t nb_col) {
   if (nb_lig < 0) return "the number of lines is negative";
   if (nb_col < 0) return "the number of columns is negative";
   if (nb_lig == 0) return nullptr;
   if (nb_col == 0) return "an image with lines needs 1 column or more";
-  // Each of the three rasters takes nb_lig row pointers and nb_lig rows of nb_col bytes.
-  const std::uint64_t row_bytes = static_cast<std::uint64_t>(nb_col) + sizeof(std::uint8_t*);
-  if (row_bytes > address_space / 3 / static_cast<std::uint64_t>(nb_lig))
+  if (run_bytes(nb_lig, nb_col) > address_space)
     return "its three rasters cannot be held in memory";
   return nullptr;
+}
+
+bool beyond_memory(std::int32_t nb_lig, std::int32_t nb_col, std::uint64_t memory) {
+  return memory != 0 && run_bytes(nb_lig, nb_col) > memory;
 }
 
 }  // namespace torvanelle

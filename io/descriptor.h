@@ -2,7 +2,9 @@
 // taille_pix.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "app/state.h"
 
@@ -10,19 +12,32 @@ namespace torvanelle {
 
 /// Reads the descriptor values from `f` into `st`, in descriptor order, and returns how many were
 /// read (0 to 6). Each value is an optionally signed decimal integer; any white space, CR LF line
-/// ends included, may stand before it. Reading stops at the first text that is not such an
-/// integer, and at an integer outside 32 bits, which counts as not a number; the fields not read
-/// keep their values. Nothing after the sixth integer is read.
-int read_descriptor(std::FILE* f, State& st);
+/// ends included, may stand before it, and a UTF-8 byte order mark before the first. Reading
+/// stops at the first text that is not such an integer, and at an integer outside 32 bits,
+/// which counts as not a number; the fields not read keep their values. Nothing after the sixth
+/// integer is read. When fewer than six are read, `stopped_at` (if given) receives the text
+/// that stopped the reading, at most 60 bytes of it, or nothing at the end of the file.
+int read_descriptor(std::FILE* f, State& st, std::string* stopped_at = nullptr);
 
 /// Writes the six values of `st` one per line, each followed by a line end. Returns false when
 /// the stream reports a write error.
 bool write_descriptor(std::FILE* f, const State& st);
 
 /// Why a raster of nb_lig lines and nb_col columns cannot be worked on, or null when it can.
-/// Negative sizes and lines without columns are unusable; so is a size whose three rasters
-/// (row tables and rows) would need more bytes than a process can address. 0 lines, whatever
-/// the columns (0 or more), is the empty image.
+/// Negative sizes and lines without columns are unusable; so is a size whose working memory
+/// (run_bytes) is more than a process can address. 0 lines, whatever the columns (0 or more),
+/// is the empty image.
 const char* size_fault(std::int32_t nb_lig, std::int32_t nb_col);
+
+/// The memory a run on an image of nb_lig lines and nb_col columns takes for its rasters, all
+/// told: for each of the three, its table of row pointers and its rows, each row a separate
+/// allocation with the allocator's own bookkeeping; and the cleaning's one bit per pixel of
+/// marks. Any sizes of 0 or more: the largest, 2^31 - 1 by 2^31 - 1, takes less than 2^64 bytes.
+std::uint64_t run_bytes(std::int32_t nb_lig, std::int32_t nb_col);
+
+/// True when run_bytes for the size exceeds `memory` (the machine's physical memory; 0 when
+/// unknown, which refuses nothing): such a run could only end in swapping or in the allocator
+/// refusing, after its outputs were begun.
+bool beyond_memory(std::int32_t nb_lig, std::int32_t nb_col, std::uint64_t memory);
 
 }  // namespace torvanelle

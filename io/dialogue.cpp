@@ -1,6 +1,8 @@
 #include "io/dialogue.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -8,8 +10,10 @@
 #include "LIB/matalloc.h"
 #include "io/console.h"
 #include "io/descriptor.h"
+#include "io/host.h"
 #include "io/keywait.h"
 #include "io/paths.h"
+#include "io/safe_files.h"
 
 namespace torvanelle {
 namespace {
@@ -98,8 +102,8 @@ void say_banner(std::ostream& out) {
 /// A path longer than a name buffer holds is refused, naming the path.
 bool fits(const std::string& path, std::ostream& out) {
   if (path.size() <= path_max) return true;
-  say(out, "\n\tThe path %s is %zu characters long, more than %zu: a shorter name is expected ",
-      path.c_str(), path.size(), path_max);
+  say(out, "\n\tThe path %s is %zu bytes long, more than %zu: a shorter name is expected ",
+      shown(path).c_str(), path.size(), path_max);
   return false;
 }
 
@@ -109,9 +113,8 @@ bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
     // The input name needs one character at least.
     const std::size_t folder_max = input_names_max - 1;
     if (folder.size() <= folder_max) return true;
-    say(out,
-        "\n\tThe folder name %s is %zu characters long, more than %zu: a shorter name is expected ",
-        folder.c_str(), folder.size(), folder_max);
+    say(out, "\n\tThe folder name %s is %zu bytes long, more than %zu: a shorter name is expected ",
+        shown(folder).c_str(), folder.size(), folder_max);
     return false;
   };
   if (!ask_name(in, out, "\n\n\tName of the File Folder located in the Directory C:\\images : ",
@@ -140,6 +143,8 @@ bool ask_size(State& st, std::istream& in, std::ostream& out) {
   };
   const NumberCheck columns_usable = [&](std::int32_t columns) {
     const char* fault = size_fault(st.nb_lig, columns);
+    if (fault == nullptr && beyond_memory(st.nb_lig, columns, physical_memory()))
+      fault = "its three rasters need more memory than this machine has";
     if (fault == nullptr) return true;
     say(out, "\n\tAn image of %d lines and %d columns is not possible: %s ", st.nb_lig, columns,
         fault);
@@ -155,42 +160,82 @@ bool ask_size(State& st, std::istream& in, std::ostream& out) {
   return true;
 }
 
-/// Descriptor missing: the input folder gains a descriptor holding the answers. A
-/// descriptor that cannot be written whole is removed.
+/// Descriptor missing: the input folder gains a descriptor holding the answers. It is written
+/// under a temporary name and given its own only if no file has taken that name meanwhile: an
+/// existing file is never overwritten, and none is left half written.
 Flow create_input_descriptor(State& st, const Names& n, std::ostream& out) {
-  const std::string host = host_path(n.nomdescr1);
-  st.f1d = std::fopen(host.c_str(), "w");
+  TempFile file;
+  st.f1d = file.create(host_path(n.nomdescr1), "w");
   if (st.f1d != nullptr) {
-    const bool written = write_descriptor(st.f1d, st);
+    const bool written = write_descriptor(st.f1d, st) && flush_to_disk(st.f1d);
     const bool closed = std::fclose(st.f1d) == 0;
     st.f1d = nullptr;
-    if (written && closed) return Flow::proceed;
-    std::remove(host.c_str());
+    if (written && closed && file.place_if_absent()) return Flow::proceed;
   }
   say(out, "\n\tThe file %s cannot be created: the run stops \n", n.nomdescr1.c_str());
   return Flow::failed;
 }
 
-/// The size read from the input descriptor, or asked and the descriptor created.
-Flow read_or_create_descriptor(State& st, const Names& n, std::istream& in, std::ostream& out) {
-  st.f1d = std::fopen(host_path(n.nomdescr1).c_str(), "r");
-  if (st.f1d == nullptr) {
-    say(out, "\n\tNo File %s \n\n", n.nomdescr1.c_str());
-    if (!ask_size(st, in, out)) {
-      say_end_of_input(out);
-      return Flow::failed;
-    }
-    return create_input_descriptor(st, n, out);
-  }
-  read_descriptor(st.f1d, st);
+/// The rasters of the image cannot be had: refused before they are asked for when they are
+/// beyond the machine's memory, as an allocator that promises more than the machine holds would
+/// only fail later.
+Flow say_memory_lacking(const State& st, std::ostream& out) {
+  say(out,
+      "\n\tThe memory for three rasters of %d lines and %d columns cannot be had: "
+      "the run stops \n",
+      st.nb_lig, st.nb_col);
+  return Flow::failed;
+}
+
+/// What a descriptor that gives fewer than two integers holds instead, `first` being the one
+/// integer read if any.
+std::string found_instead(int count, std::int32_t first, const std::string& stopped_at) {
+  const std::string read = count == 0 ? "" : std::to_string(first);
+  if (stopped_at.empty()) return count == 0 ? "it holds no number" : "it holds " + read + " only";
+  return (count == 0 ? "" : "after " + read + " ") + "it holds \"" + shown(stopped_at) + "\"";
+}
+
+/// The size read from an existing input descriptor, which must give the lines and columns at
+/// least, an image the machine can hold.
+Flow read_descriptor_file(State& st, const Names& n, std::ostream& out) {
+  std::string stopped_at;
+  const int count = read_descriptor(st.f1d, st, &stopped_at);
   std::fclose(st.f1d);
   st.f1d = nullptr;
+  if (count < 2) {
+    say(out,
+        "\n\tThe descriptor %s does not begin with the numbers of lines and columns: %s; the run "
+        "stops \n",
+        n.nomdescr1.c_str(), found_instead(count, st.nb_lig, stopped_at).c_str());
+    return Flow::failed;
+  }
   if (const char* fault = size_fault(st.nb_lig, st.nb_col)) {
     say(out, "\n\tThe descriptor %s gives %d lines and %d columns: %s; the run stops \n",
         n.nomdescr1.c_str(), st.nb_lig, st.nb_col, fault);
     return Flow::failed;
   }
+  if (beyond_memory(st.nb_lig, st.nb_col, physical_memory())) return say_memory_lacking(st, out);
   return Flow::proceed;
+}
+
+/// The size read from the input descriptor, or asked and the descriptor created when there is
+/// no file of that name. A descriptor that exists but cannot be read stops the run: it is the
+/// user's file, and writing one in its place would lose it.
+Flow read_or_create_descriptor(State& st, const Names& n, std::istream& in, std::ostream& out) {
+  errno = 0;
+  st.f1d = std::fopen(host_path(n.nomdescr1).c_str(), "r");
+  if (st.f1d != nullptr) return read_descriptor_file(st, n, out);
+  if (errno != ENOENT) {
+    say(out, "\n\tThe file %s cannot be read (%s): the run stops \n", n.nomdescr1.c_str(),
+        std::strerror(errno));
+    return Flow::failed;
+  }
+  say(out, "\n\tNo File %s \n\n", n.nomdescr1.c_str());
+  if (!ask_size(st, in, out)) {
+    say_end_of_input(out);
+    return Flow::failed;
+  }
+  return create_input_descriptor(st, n, out);
 }
 
 void say_size(const State& st, std::ostream& out) {
@@ -259,25 +304,24 @@ bool choose_output_name(const State& st, Names& n, std::istream& in, std::ostrea
   return true;
 }
 
-/// Creates (or empties) one output file; the run removes it if it fails later on.
-bool create_output(State& st, std::FILE*& f, const std::string& built, const char* mode,
+/// Creates one output file under its temporary name; the run removes it unless save puts it in
+/// place.
+bool create_output(TempFile& file, std::FILE*& f, const std::string& built, const char* mode,
                    std::ostream& out) {
-  const std::string host = host_path(built);
-  f = std::fopen(host.c_str(), mode);
-  if (f == nullptr) {
-    say(out, "\n\tThe file %s cannot be created: the run stops \n", built.c_str());
-    return false;
-  }
-  st.created.push_back(host);
-  return true;
+  f = file.create(host_path(built), mode);
+  if (f != nullptr) return true;
+  say(out, "\n\tThe file %s cannot be created: the run stops \n", built.c_str());
+  return false;
 }
 
-/// Both output files created (or emptied) before any work, the descriptor header written.
+/// Both output files created before any work, the descriptor header written. They are
+/// temporaries until save puts them in place: an earlier result under the same names stays as
+/// it is until then.
 Flow create_outputs(State& st, const Names& n, std::ostream& out) {
   st.nomim2 = n.nomim2;
   st.nomdescr2 = n.nomdescr2;
-  if (!create_output(st, st.f2, n.nomim2, "wb", out) ||
-      !create_output(st, st.f2d, n.nomdescr2, "w", out))
+  if (!create_output(st.result.raster, st.f2, n.nomim2, "wb", out) ||
+      !create_output(st.result.descriptor, st.f2d, n.nomdescr2, "w", out))
     return Flow::failed;
   if (!write_descriptor(st.f2d, st)) {
     say(out, "\n\tThe file %s cannot be written: the run stops \n", n.nomdescr2.c_str());
@@ -293,16 +337,14 @@ Flow allocate_rasters(State& st, std::ostream& out) {
   st.tab_out = ucmatrice(st.nb_col, st.nb_lig);
   if (st.nb_lig == 0 || (st.tab != nullptr && st.tab_in != nullptr && st.tab_out != nullptr))
     return Flow::proceed;
-  say(out,
-      "\n\tThe memory for three rasters of %d lines and %d columns cannot be had: "
-      "the run stops \n",
-      st.nb_lig, st.nb_col);
-  return Flow::failed;
+  return say_memory_lacking(st, out);
 }
 
-/// The input raster opened, or the "No File" ending.
-Flow open_input_raster(State& st, std::ostream& out) {
+/// The input raster opened, or the "No File" ending. Where it was looked for on this host goes
+/// to `err`, for a user who started the program from another folder than they meant.
+Flow open_input_raster(State& st, std::ostream& out, std::ostream& err) {
   const std::string host = host_path(st.nomim1);
+  errno = 0;
   st.f1 = std::fopen(host.c_str(), "rb");
   if (st.f1 != nullptr) {
     // Measured by name, not through f1: seeking f1 would fill its buffer before lecture reads.
@@ -311,7 +353,11 @@ Flow open_input_raster(State& st, std::ostream& out) {
     st.f1_bytes = error ? -1 : static_cast<long long>(length);
     return Flow::proceed;
   }
+  const char* why = std::strerror(errno);
   say(out, "\n\tNo File %s \n", st.nomim1.c_str());
+  std::error_code ignored;
+  err << "torvanelle: no file " << std::filesystem::absolute(host, ignored).string() << " (" << why
+      << ")\n";
   wait_for_key();
   return Flow::done;
 }
@@ -323,11 +369,11 @@ Flow stop_at_end_of_input(std::ostream& out) {
 
 }  // namespace
 
-Flow opening(State& st, std::istream& in, std::ostream& out) {
+Flow opening(State& st, std::istream& in, std::ostream& out, std::ostream& err) {
   Names n;
   say_banner(out);
   if (!ask_input_names(st, n, in, out)) return stop_at_end_of_input(out);
-  if (const Flow flow = open_input_raster(st, out); flow != Flow::proceed) return flow;
+  if (const Flow flow = open_input_raster(st, out, err); flow != Flow::proceed) return flow;
   if (const Flow flow = read_or_create_descriptor(st, n, in, out); flow != Flow::proceed)
     return flow;
   say_size(st, out);

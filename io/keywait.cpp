@@ -9,9 +9,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstddef>
-#include <iterator>
 #endif
+
+#include "io/interrupts.h"
 
 namespace torvanelle {
 
@@ -23,31 +23,30 @@ void wait_for_key() { _getch(); }
 
 namespace {
 
-// What a signal handler needs to put the terminal back; set only while a wait is under way.
+// What the signal handlers need to put the terminal back; set only while a wait is under way.
 int tty_fd = -1;
 termios saved_settings;
+termios key_settings;
 
-constexpr int caught_signals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
-struct sigaction previous_actions[std::size(caught_signals)];
+extern "C" void put_terminal_back() { tcsetattr(tty_fd, TCSANOW, &saved_settings); }
 
-/// Restores the terminal, then lets the signal do what it would have done without the wait.
-extern "C" void restore_and_reraise(int sig) {
-  tcsetattr(tty_fd, TCSANOW, &saved_settings);
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-void catch_signals() {
-  struct sigaction action {};
-  action.sa_handler = restore_and_reraise;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(caught_signals); ++i)
-    sigaction(caught_signals[i], &action, &previous_actions[i]);
-}
-
-void release_signals() {
-  for (std::size_t i = 0; i < std::size(caught_signals); ++i)
-    sigaction(caught_signals[i], &previous_actions[i], nullptr);
+/// Ctrl-Z during the wait: the terminal goes back to the shell as it was, the process stops as
+/// it would have without the wait, and once continued (fg) the wait takes up its mode again.
+extern "C" void stop_then_resume(int /*sig*/) {
+  const int saved_errno = errno;
+  put_terminal_back();
+  struct sigaction ours {};
+  sigaction(SIGTSTP, nullptr, &ours);
+  signal(SIGTSTP, SIG_DFL);
+  raise(SIGTSTP);  // pending while this handler blocks it
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here until it is continued
+  sigprocmask(SIG_BLOCK, &stop, nullptr);
+  sigaction(SIGTSTP, &ours, nullptr);
+  tcsetattr(tty_fd, TCSANOW, &key_settings);
+  errno = saved_errno;
 }
 
 /// One byte from the terminal, retried when a signal that does not end the process interrupts.
@@ -57,21 +56,37 @@ void read_one_key(int fd) {
   }
 }
 
+/// The key wait's mode: no line editing, no echo, one byte at a time.
+termios key_mode(const termios& settings) {
+  termios raw = settings;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  return raw;
+}
+
 }  // namespace
 
 void wait_for_key() {
   tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (tty_fd < 0) return;  // no controlling terminal
   if (tcgetattr(tty_fd, &saved_settings) == 0) {
-    termios raw = saved_settings;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    catch_signals();
+    key_settings = key_mode(saved_settings);
+    // A signal that ends the process puts the terminal back first.
+    catch_interrupts();
+    call_on_interrupt(put_terminal_back);
+    struct sigaction stop {};
+    stop.sa_handler = stop_then_resume;
+    sigemptyset(&stop.sa_mask);
+    struct sigaction before_stop {};
+    sigaction(SIGTSTP, nullptr, &before_stop);
+    const bool stops = before_stop.sa_handler != SIG_IGN;
+    if (stops) sigaction(SIGTSTP, &stop, nullptr);
     // TCSAFLUSH drops what was typed before the wait: only a key pressed now ends it.
-    if (tcsetattr(tty_fd, TCSAFLUSH, &raw) == 0) read_one_key(tty_fd);
-    tcsetattr(tty_fd, TCSANOW, &saved_settings);
-    release_signals();
+    if (tcsetattr(tty_fd, TCSAFLUSH, &key_settings) == 0) read_one_key(tty_fd);
+    put_terminal_back();
+    if (stops) sigaction(SIGTSTP, &before_stop, nullptr);
+    call_on_interrupt(nullptr);
   }
   close(tty_fd);
   tty_fd = -1;

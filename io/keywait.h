@@ -5,9 +5,10 @@ namespace torvanelle {
 
 /// Waits for one key pressed on the controlling terminal itself, never read from standard
 /// input: keys typed before the wait began do not count, the key is not echoed and is
-/// discarded. The terminal's settings are restored afterwards, and also when one of SIGHUP,
-/// SIGINT, SIGQUIT or SIGTERM ends the process during the wait. Without a controlling terminal
-/// (a detached process, CI, cron) there is nothing to wait on and it returns at once.
+/// discarded. The terminal's settings are restored afterwards, also when a signal of
+/// interrupts.h ends the process during the wait, and while Ctrl-Z has it stopped (after fg
+/// the wait goes on in its own mode). Without a controlling terminal (a detached process, CI,
+/// cron) there is nothing to wait on and it returns at once.
 void wait_for_key();
 
 }  // namespace torvanelle

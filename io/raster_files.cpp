@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "io/console.h"
+#include "io/host.h"
 
 namespace torvanelle {
 namespace {
@@ -73,9 +74,17 @@ Flow save(State& st, std::ostream& out) {
   for (int i = 0; i < st.nb_lig && written; ++i) {
     written = std::fwrite(st.tab_out[i], 1, row_bytes, st.f2) == row_bytes;
   }
+  // On the disk before the result is given its name: after a power cut the name holds the
+  // whole file or the earlier one.
+  written = written && flush_to_disk(st.f2);
   if (!close(&st.f2) || !written) return write_failed(out, st.nomim2);
-  written = write_trailer(st);
+  written = write_trailer(st) && flush_to_disk(st.f2d);
   if (!close(&st.f2d) || !written) return write_failed(out, st.nomdescr2);
+  if (!st.result.raster.path().empty() && !st.result.commit()) {
+    say(out, "\n\tCould not put the result in place as %s and %s: no result is kept \n",
+        st.nomim2.c_str(), st.nomdescr2.c_str());
+    return Flow::failed;
+  }
   return Flow::proceed;
 }
 

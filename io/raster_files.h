@@ -17,8 +17,10 @@ inline constexpr const char* attribution = "Contour lines thinned by Torvanelle"
 /// opening measured it (st.f1_bytes), stops the run: what was read is no longer that image.
 Flow lecture(State& st, std::ostream& out);
 
-/// Writes st.tab_out to st.f2 and the trailer to st.f2d, and closes both. Prints nothing unless
-/// a write or a close fails, which stops the run (its output files are then removed).
+/// Writes st.tab_out to st.f2 and the trailer to st.f2d, has both reach the disk, closes them,
+/// and puts the pending result (st.result) in place under its final names. Prints nothing
+/// unless a write, a close or the placing fails, which stops the run (the run then removes its
+/// temporary files; an earlier result is left as it was).
 Flow save(State& st, std::ostream& out);
 
 }  // namespace torvanelle

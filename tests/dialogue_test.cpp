@@ -34,15 +34,16 @@ TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
   torvanelle::State st;
   std::istringstream in("site dem1 1 out");
   std::ostringstream out;
-  ASSERT_EQ(torvanelle::opening(st, in, out), torvanelle::Flow::proceed) << out.str();
+  ASSERT_EQ(torvanelle::opening(st, in, out, out), torvanelle::Flow::proceed) << out.str();
   EXPECT_EQ(st.nomim1, "C:\\images\\site\\dem1.raw");
   EXPECT_NE(st.f1, nullptr);
   EXPECT_EQ(st.f1d, nullptr);
   ASSERT_NE(st.f2, nullptr);
   ASSERT_NE(st.f2d, nullptr);
-  EXPECT_EQ(st.created,
-            (std::vector<std::string>{torvanelle::host_path("C:\\images\\site\\out_venc8.raw"),
-                                      torvanelle::host_path("C:\\images\\site\\out_venc8.txt")}));
+  EXPECT_EQ(st.result.raster.final_path(),
+            torvanelle::host_path("C:\\images\\site\\out_venc8.raw"));
+  EXPECT_EQ(st.result.descriptor.final_path(),
+            torvanelle::host_path("C:\\images\\site\\out_venc8.txt"));
   ASSERT_NE(st.tab, nullptr);
   ASSERT_NE(st.tab_in, nullptr);
   ASSERT_NE(st.tab_out, nullptr);
@@ -55,7 +56,9 @@ TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
   std::fclose(st.f1);
   std::fclose(st.f2);
   std::fclose(st.f2d);
-  EXPECT_EQ(support::read_file(site() / "out_venc8.txt"), descriptor);
+  EXPECT_EQ(support::read_file(st.result.descriptor.path()), descriptor)
+      << "the header is written under the temporary name";
+  EXPECT_FALSE(fs::exists(site() / "out_venc8.txt")) << "the final names wait for save";
   for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out})
     frucmatrice(r, st.nb_lig);
 }
@@ -64,7 +67,7 @@ TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
   torvanelle::State st;
   std::istringstream in("");
   std::ostringstream out;
-  EXPECT_EQ(torvanelle::opening(st, in, out), torvanelle::Flow::failed);
+  EXPECT_EQ(torvanelle::opening(st, in, out, out), torvanelle::Flow::failed);
   std::istringstream said(out.str());
   std::string line;
   std::getline(said, line);
@@ -91,7 +94,7 @@ TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
   torvanelle::State st;
   std::istringstream in("site dem1 4 5 10 0 1");
   std::ostringstream out;
-  EXPECT_EQ(torvanelle::run(st, in, out), 1);
+  EXPECT_EQ(torvanelle::run(st, in, out, out), 1);
   const std::string ending =
       "\n\tThe file C:\\images\\site\\dem1.txt cannot be created: the run stops \n";
   EXPECT_TRUE(out.str().ends_with(ending)) << out.str();
@@ -115,7 +118,7 @@ TEST_F(Opening, AnAllocationThatFailsStopsTheRunAndRemovesTheOutputs) {
     torvanelle::State st;
     std::istringstream in("site dem1 0 1");
     std::ostringstream out;
-    const int status = torvanelle::run(st, in, out);
+    const int status = torvanelle::run(st, in, out, out);
     matalloc_set_calloc(previous);
     EXPECT_EQ(status, 1) << "request " << failing;
     EXPECT_NE(out.str().find("\n\tThe memory for three rasters of 4 lines and 5 columns cannot be "

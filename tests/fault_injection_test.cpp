@@ -80,7 +80,7 @@ TEST_F(UnderTheRun, ARasterThatShrinksAfterOpeningStopsTheRun) {
   std::istream in(&typed);
   torvanelle::State st;
   std::ostringstream out;
-  EXPECT_EQ(torvanelle::run(st, in, out), 1);
+  EXPECT_EQ(torvanelle::run(st, in, out, out), 1);
   EXPECT_TRUE(out.str().ends_with(
       "\n\tLecture \n\tC:\\images\\site\\dem1.raw has changed since it was opened: 20 bytes "
       "then, 7 read now; the run stops \n"))
@@ -97,7 +97,7 @@ TEST_F(UnderTheRun, ARasterRemovedAfterOpeningIsStillReadWhole) {
   std::istream in(&typed);
   torvanelle::State st;
   std::ostringstream out;
-  EXPECT_EQ(torvanelle::run(st, in, out), 0);
+  EXPECT_EQ(torvanelle::run(st, in, out, out), 0);
   EXPECT_NE(out.str().find("\n\tLecture \n\n\tTotal number of contour lines : "), std::string::npos)
       << out.str();
   EXPECT_EQ(support::read_file(site() / "dem1_venc8.raw"), result_for(raster));
@@ -110,7 +110,7 @@ TEST_F(UnderTheRun, AnOutputRasterThatCannotBeCreatedStopsTheRunBeforeAnyOutput)
   torvanelle::State st;
   std::istringstream in("site dem1 0 1");
   std::ostringstream out;
-  EXPECT_EQ(torvanelle::run(st, in, out), 1);
+  EXPECT_EQ(torvanelle::run(st, in, out, out), 1);
   const std::string ending =
       "\n\tThe file C:\\images\\site\\dem1_venc8.raw cannot be created: the run stops \n";
   EXPECT_TRUE(out.str().ends_with(ending)) << out.str();

@@ -7,17 +7,21 @@
 # A case folder holds:
 #   answers.txt            standard input of the run (an empty file is a closed input)
 #   images/                the image folder tree the run starts with (may be absent)
-#   links                  optional: symbolic links added to that tree before the run, one per
-#                          line as "PATH TARGET", PATH relative to images/ (such as an output
-#                          file linked to /dev/full, which the repository itself must not hold)
+#   links                  optional: links added to that tree before the run, which the
+#                          repository itself does not hold, one per line: "PATH TARGET" makes
+#                          PATH a symbolic link to TARGET, "PATH TARGET hard" a hard link to the
+#                          file TARGET; both paths relative to images/
+#   file_size_limit        optional: the largest file, in bytes, that the run may write (a disk
+#                          that fills up); writing beyond it fails with EFBIG
 #   expected/transcript.txt  everything the run prints on standard output, byte for byte
+#   expected/stderr        what it prints on standard error, the run's folder written <run>
+#                          (absent: nothing, so a sanitizer report never passes for a failure)
 #   expected/status        the exit status (absent: 0)
 #   expected/images/       every file the run creates or changes, byte for byte
 #   expected/removed       files under images/ that the run must remove, one per line (a failed
 #                          run removes the outputs it created, even where they were links)
 # Afterwards every other file under images/ must be byte-identical to the one the run started
-# with, no other file may appear, and standard error must be empty (so a sanitizer report can
-# never pass for an expected failure).
+# with, and no other file may appear.
 #
 # A group folder holds case folders only; each runs in turn and every difference is reported.
 #
@@ -114,6 +118,10 @@ function(update_expected case run_dir out_dir status)
     file(WRITE "${case}/expected/removed" "${removed}")
   endif()
   file(COPY_FILE "${out_dir}/stdout" "${case}/expected/transcript.txt")
+  read_stderr("${out_dir}" "${run_dir}" err)
+  if(NOT err STREQUAL "")
+    file(WRITE "${case}/expected/stderr" "${err}")
+  endif()
   if(NOT status EQUAL 0)
     file(WRITE "${case}/expected/status" "${status}\n")
   endif()
@@ -134,6 +142,13 @@ function(update_expected case run_dir out_dir status)
   endforeach()
 endfunction()
 
+# What the run printed on standard error, its folder written <run>.
+function(read_stderr out_dir run_dir out_var)
+  file(READ "${out_dir}/stderr" err)
+  string(REPLACE "${run_dir}" "<run>" err "${err}")
+  set(${out_var} "${err}" PARENT_SCOPE)
+endfunction()
+
 # Runs one case in a fresh copy of its images under `work`; appends what went wrong, as text.
 function(run_case case work problems_var)
   set(problems)
@@ -151,17 +166,33 @@ function(run_case case work problems_var)
       string(REPLACE " " ";" parts "${link}")
       list(GET parts 0 path)
       list(GET parts 1 target)
-      file(CREATE_LINK "${target}" "${run_dir}/images/${path}" SYMBOLIC)
+      list(LENGTH parts fields)
+      if(fields EQUAL 3)
+        file(CREATE_LINK "${run_dir}/images/${target}" "${run_dir}/images/${path}")
+      else()
+        file(CREATE_LINK "${target}" "${run_dir}/images/${path}" SYMBOLIC)
+      endif()
       list(APPEND linked "${path}")
     endforeach()
   endif()
-  execute_process(COMMAND ${launcher} "${PROGRAM}"
+  set(limited)
+  set(through_pipe)
+  if(EXISTS "${case}/file_size_limit")
+    file(STRINGS "${case}/file_size_limit" limit LIMIT_COUNT 1)
+    # SIGXFSZ ignored, as exec keeps it: a write beyond the limit then fails with EFBIG. The
+    # limit holds for every file the program writes, so its transcript goes through a pipe.
+    set(limited sh -c "trap '' XFSZ && exec prlimit --fsize=${limit} -- \"$0\"")
+    set(through_pipe COMMAND cat)
+  endif()
+  execute_process(COMMAND ${launcher} ${limited} "${PROGRAM}"
+                  ${through_pipe}
                   WORKING_DIRECTORY "${run_dir}"
                   INPUT_FILE "${case}/answers.txt"
                   OUTPUT_FILE "${out_dir}/stdout"
                   ERROR_FILE "${out_dir}/stderr"
-                  RESULT_VARIABLE status
+                  RESULTS_VARIABLE statuses
                   TIMEOUT 30)
+  list(GET statuses 0 status)
   if(DEFINED ENV{TORVANELLE_E2E_UPDATE})
     update_expected("${case}" "${run_dir}" "${out_dir}" "${status}")
   endif()
@@ -172,9 +203,13 @@ function(run_case case work problems_var)
   if(NOT "${status}" STREQUAL "${want_status}")
     string(APPEND problems "exit status ${status}, expected ${want_status}\n")
   endif()
-  file(READ "${out_dir}/stderr" err)
-  if(NOT err STREQUAL "")
-    string(APPEND problems "standard error is not empty:\n${err}\n")
+  read_stderr("${out_dir}" "${run_dir}" err)
+  set(want_err "")
+  if(EXISTS "${case}/expected/stderr")
+    file(READ "${case}/expected/stderr" want_err)
+  endif()
+  if(NOT err STREQUAL want_err)
+    string(APPEND problems "standard error differs from expected/stderr; it was:\n${err}\n")
   endif()
   same_bytes("${case}/expected/transcript.txt" "${out_dir}/stdout" same)
   if(NOT same)

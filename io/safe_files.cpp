@@ -1,0 +1,97 @@
+#include "io/safe_files.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <utility>
+
+#include "io/host.h"
+#include "io/interrupts.h"
+
+namespace torvanelle {
+
+TempFile::TempFile(TempFile&& other) noexcept
+    : final_(std::move(other.final_)),
+      path_(std::exchange(other.path_, {})),
+      ticket_(std::exchange(other.ticket_, -1)) {}
+
+TempFile& TempFile::operator=(TempFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    final_ = std::move(other.final_);
+    path_ = std::exchange(other.path_, {});
+    ticket_ = std::exchange(other.ticket_, -1);
+  }
+  return *this;
+}
+
+std::FILE* TempFile::create(const std::string& final_path, const char* mode) {
+  discard();
+  std::error_code ignored;
+  if (std::filesystem::is_directory(final_path, ignored)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  const std::string stem = final_path + "." + std::to_string(process_id());
+  // Held, so that a signal never finds a file made but not yet registered for removal.
+  InterruptsHeld held;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // A file left by a killed run of an earlier process of the same number is not overwritten.
+    const std::string name = stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
+    std::FILE* f = create_new(name, mode);
+    if (f == nullptr && errno == EEXIST) continue;
+    if (f == nullptr) return nullptr;
+    final_ = final_path;
+    path_ = name;
+    ticket_ = remove_on_interrupt(path_);
+    return f;
+  }
+  return nullptr;
+}
+
+void TempFile::placed() {
+  forget_file(ticket_);
+  ticket_ = -1;
+  path_.clear();
+}
+
+bool TempFile::replace_final() {
+  if (path_.empty() || !replace_with(path_, final_)) return false;
+  placed();
+  return true;
+}
+
+bool TempFile::place_if_absent() {
+  if (path_.empty() || !rename_new(path_, final_)) return false;
+  placed();
+  return true;
+}
+
+void TempFile::discard() {
+  if (path_.empty()) return;
+  std::remove(path_.c_str());
+  placed();
+}
+
+namespace {
+
+/// "images/site/dem1_venc8.lock" for the raster "images/site/dem1_venc8.raw".
+std::string lock_path(const std::string& raster) {
+  const std::filesystem::path p(raster);
+  return p.has_extension() ? std::filesystem::path(p).replace_extension(".lock").string()
+                           : raster + ".lock";
+}
+
+}  // namespace
+
+bool PendingResult::commit() {
+  const FileLock lock(lock_path(raster.final_path()));
+  bool placed = false;
+  {
+    const InterruptsHeld held;
+    placed = raster.replace_final() && descriptor.replace_final();
+  }
+  sync_folder_of(raster.final_path());
+  return placed;
+}
+
+}  // namespace torvanelle
