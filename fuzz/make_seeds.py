@@ -39,6 +39,8 @@ DESCRIPTORS = {
     "all-white-space": " \t\n\r\v\f 7",
     "decimal-point": "4.5 6 1 0 255 10",
     "hex": "0x10 6 1 0 255 10",
+    "byte-order-mark": b"\xef\xbb\xbf400\r\n600\r\n1\r\n0\r\n255\r\n10\r\n",
+    "byte-order-mark-broken": b"\xef\xbb400 600 1 0 255 10",
 }
 for name, text in DESCRIPTORS.items():
     write("descriptor", name, text)
@@ -102,7 +104,8 @@ for name, text in [("five-integers", "4\n5\n1\n0\n255\n"), ("seven-integers", "4
                    ("twenty-digits", "99999999999999999999 5 1 0 255 10"),
                    ("beyond-memory", "100000 100000 1 0 255 10"),
                    ("binary", b"\x00\xff\x80\x7f\x01"), ("crlf", "4\r\n5\r\n1\r\n0\r\n255\r\n10\r\n"),
-                   ("trailing-text", "4 5 1 0 255 10 and some text"), ("empty", "")]:
+                   ("trailing-text", "4 5 1 0 255 10 and some text"), ("empty", ""),
+                   ("byte-order-mark", b"\xef\xbb\xbf4 5 1 0 255 10")]:
     dialogue(f"descriptor-{name}", "site\ndem1\n0\n1\n", descriptor=text)
 for n, fail_at in enumerate([1, 6, 11], start=1):
     dialogue(f"allocation-fails-raster-{n}", "site\ndem1\n0\n1\n", fail_at=fail_at)

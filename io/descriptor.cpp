@@ -68,9 +68,11 @@ bool skip_byte_order_mark(std::FILE* f, std::string& word) {
   word = "\xEF";
   for (const int expected : {0xBB, 0xBF}) {
     const int c = std::fgetc(f);
-    if (c == expected) continue;
-    take_word(f, c, word);
-    return false;
+    if (c != expected) {
+      take_word(f, c, word);
+      return false;
+    }
+    word += static_cast<char>(c);
   }
   word.clear();
   return true;

@@ -84,10 +84,11 @@ std::string lock_path(const std::string& raster) {
 }  // namespace
 
 bool PendingResult::commit() {
-  const FileLock lock(lock_path(raster.final_path()));
   bool placed = false;
   {
+    // Held from taking the lock to letting it go, so that a signal leaves no lock file behind.
     const InterruptsHeld held;
+    const FileLock lock(lock_path(raster.final_path()));
     placed = raster.replace_final() && descriptor.replace_final();
   }
   sync_folder_of(raster.final_path());

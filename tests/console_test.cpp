@@ -54,6 +54,19 @@ TEST(ReadNumber, RejectsAndConsumesAnythingElse) {
   const std::string said = out.str();
   EXPECT_NE(said.find("\n\t\"yes\" is not a whole number"), std::string::npos) << said;
   EXPECT_NE(said.find("\n\t99999999999999999999 is too large"), std::string::npos) << said;
+  EXPECT_NE(said.find("\n\t-2147483649 is too small"), std::string::npos) << said;
+}
+
+// A refused word is echoed whole when short, else cut within 60 bytes, never inside a UTF-8
+// character, and followed by "..."; control bytes show as '?'.
+TEST(Shown, CutsLongWordsAtACharacterBoundary) {
+  EXPECT_EQ(torvanelle::shown("dem1"), "dem1");
+  EXPECT_EQ(torvanelle::shown(std::string(60, 'x')), std::string(60, 'x'));
+  EXPECT_EQ(torvanelle::shown(std::string(61, 'x')), std::string(60, 'x') + "...");
+  // 59 bytes, then a 2-byte character that would end at byte 61.
+  const std::string accented = std::string(59, 'x') + "\xC3\xA9" + "yz";
+  EXPECT_EQ(torvanelle::shown(accented), std::string(59, 'x') + "...");
+  EXPECT_EQ(torvanelle::shown("a\x1b[2Jb\x7f"), "a?[2Jb?");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include "LIB/matalloc.h"
 #include "app/run.h"
+#include "io/descriptor.h"
+#include "io/host.h"
 #include "io/paths.h"
 #include "support.h"
 
@@ -99,6 +101,32 @@ TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
       "\n\tThe file C:\\images\\site\\dem1.txt cannot be created: the run stops \n";
   EXPECT_TRUE(out.str().ends_with(ending)) << out.str();
   EXPECT_EQ(listing(), "dem1.raw dem1.txt ") << "dem1.txt is the dangling link";
+}
+
+// Sizes the machine cannot hold are refused before anything is allocated or created: counted
+// with their row tables and per-row allocations, against the machine's memory. Trusting an
+// allocator that promises more than there is would run for minutes and then fail.
+TEST_F(Opening, SizesBeyondTheMachineAreRefusedBeforeAnyOutput) {
+  const std::uint64_t memory = torvanelle::physical_memory();
+  if (memory == 0) GTEST_SKIP() << "this host does not tell the size of its memory";
+  std::int32_t just_over = static_cast<std::int32_t>(memory / 3300);  // lines of 1000 columns
+  while (!torvanelle::beyond_memory(just_over, 1000, memory))
+    ++just_over;
+  for (const auto& [lines, columns] : {std::pair{2147483647, 1}, std::pair{just_over, 1000}}) {
+    const std::string too_large =
+        std::to_string(lines) + "\n" + std::to_string(columns) + "\n1\n0\n255\n10\n";
+    support::write_file(site() / "dem1.txt", too_large);
+    torvanelle::State st;
+    std::istringstream in("site dem1 0 1");
+    std::ostringstream out;
+    EXPECT_EQ(torvanelle::run(st, in, out, out), 1);
+    const std::string ending = "\n\tThe memory for three rasters of " + std::to_string(lines) +
+                               " lines and " + std::to_string(columns) +
+                               " columns cannot be had: the run stops \n";
+    EXPECT_TRUE(out.str().ends_with(ending)) << out.str();
+    EXPECT_EQ(listing(), "dem1.raw dem1.txt ");
+    EXPECT_EQ(support::read_file(site() / "dem1.txt"), too_large);
+  }
 }
 
 // Serves every request from calloc except the fail_at-th (counting from 1).

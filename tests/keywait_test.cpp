@@ -30,6 +30,7 @@ class KeyWait : public ::testing::Test {
     support::write_file(images() / "site" / "other.raw", "x");
   }
   void TearDown() override {
+    if (program_ > 0) kill(program_, SIGKILL);
     if (pid_ > 0) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
@@ -73,6 +74,64 @@ class KeyWait : public ::testing::Test {
       execl(TORVANELLE_PROGRAM, TORVANELLE_PROGRAM, static_cast<char*>(nullptr));
       _exit(122);
     }
+  }
+
+  /// Starts the program as a shell with job control would: in a process group of its own, in
+  /// the foreground of a session whose leader (the shell, which waits for it and then ends with
+  /// its status) holds the pseudo-terminal. Only there does Ctrl-Z stop a process. pid_ is the
+  /// shell, program_ the program.
+  void start_as_job() {
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    pid_ = fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      setsid();
+      const int tty = open(slave_name_.c_str(), O_RDWR);
+      if (tty < 0) _exit(120);
+      const pid_t job = fork();
+      if (job == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(tty, getpgrp());
+        start_here();
+      }
+      setpgid(job, job);
+      tcsetpgrp(tty, job);
+      if (write(pipe_fds[1], &job, sizeof job) != sizeof job) _exit(124);
+      int status = 0;
+      waitpid(job, &status, 0);
+      _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 125);
+    }
+    close(pipe_fds[1]);
+    ASSERT_EQ(read(pipe_fds[0], &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
+    close(pipe_fds[0]);
+  }
+
+  /// In the child: standard input the answers, output and errors to files, then the program.
+  [[noreturn]] void start_here() {
+    const int in = open((scratch_.path() / "answers.txt").c_str(), O_RDONLY);
+    const int out =
+        open((scratch_.path() / "transcript.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err =
+        open((scratch_.path() / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(scratch_.path().c_str()) != 0) _exit(121);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execl(TORVANELLE_PROGRAM, TORVANELLE_PROGRAM, static_cast<char*>(nullptr));
+    _exit(122);
+  }
+
+  /// Waits up to `limit` for the program to be stopped (Linux: its state in /proc is T).
+  bool program_stopped(std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+      const std::string stat = support::read_file("/proc/" + std::to_string(program_) + "/stat");
+      const std::size_t state = stat.rfind(") ");
+      if (state != std::string::npos && stat[state + 2] == 'T') return true;
+      std::this_thread::sleep_for(10ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
   }
 
   /// Waits up to `limit` for the program to end; returns its wait status, or -1 if it runs on.
@@ -125,6 +184,7 @@ class KeyWait : public ::testing::Test {
   int slave_ = -1;
   std::string slave_name_;
   pid_t pid_ = -1;
+  pid_t program_ = -1;
 };
 
 TEST_F(KeyWait, WaitsForOneKeyOnTheTerminalThenEndsWithStatusZero) {
@@ -153,6 +213,28 @@ TEST_F(KeyWait, ASignalDuringTheWaitRestoresTheTerminal) {
   const int status = wait_for_end(20s);
   ASSERT_NE(status, -1);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(terminal_restored());
+}
+
+// Ctrl-Z during the wait gives the terminal back to the shell as it was; after fg the wait takes
+// up its own mode again, and a key still ends it.
+TEST_F(KeyWait, CtrlZAndFgTakeUpTheWaitAgain) {
+  if (!fs::exists("/proc/self/stat")) GTEST_SKIP() << "no /proc to see a stopped process in";
+  open_terminal();
+  if (IsSkipped() || HasFatalFailure()) return;
+  start_as_job();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(terminal_in_key_mode(20s)) << "the program never began to wait";
+  ASSERT_EQ(kill(program_, SIGTSTP), 0);
+  ASSERT_TRUE(program_stopped(20s)) << "Ctrl-Z did not stop the program";
+  EXPECT_TRUE(terminal_restored()) << "stopped with the terminal left in the wait's mode";
+  ASSERT_EQ(kill(program_, SIGCONT), 0);
+  ASSERT_TRUE(terminal_in_key_mode(20s)) << "after fg the wait did not take up its mode again";
+  ASSERT_EQ(write(master_, "k", 1), 1);
+  const int status = wait_for_end(20s);
+  ASSERT_NE(status, -1) << "a key did not end the wait";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  program_ = -1;
   EXPECT_TRUE(terminal_restored());
 }
 
