@@ -1,28 +1,11 @@
 #include "app/run.h"
 
-#include <cstdio>
-
-#include "LIB/matalloc.h"
-#include "cleaning/treatment.h"
-#include "io/dialogue.h"
-#include "io/raster_files.h"
+#include "app/lecture_save.h"
+#include "app/opening.h"
+#include "app/treatment.h"
 
 namespace torvanelle {
 namespace {
-
-void close_files(State& st) {
-  for (std::FILE** f : {&st.f1, &st.f1d, &st.f2, &st.f2d}) {
-    if (*f != nullptr) std::fclose(*f);
-    *f = nullptr;
-  }
-}
-
-void release_rasters(State& st) {
-  for (Raster* r : {&st.tab, &st.tab_in, &st.tab_out}) {
-    frucmatrice(*r, st.nb_lig);
-    *r = nullptr;
-  }
-}
 
 /// A stage that printed to a console that can no longer be written (a closed pipe, a full disk
 /// under a redirection) has left the user without its questions or its report: the run stops
@@ -39,16 +22,24 @@ Flow run_stages(State& st, std::istream& in, std::ostream& out, std::ostream& er
   return flow;
 }
 
+/// Lets go of what the run opened and allocated, each owner doing its part: files are closed,
+/// the output files that save did not put in place removed, the rasters released. The names
+/// and values stay in `st`.
+void let_go(State& st) {
+  st.f1.reset();
+  st.f1d.reset();
+  st.f2 = TempFile();
+  st.f2d = TempFile();
+  st.tab = OwnedRaster();
+  st.tab_in = OwnedRaster();
+  st.tab_out = OwnedRaster();
+}
+
 }  // namespace
 
 int run(State& st, std::istream& in, std::ostream& out, std::ostream& err) {
   const Flow flow = run_stages(st, in, out, err);
-  // Whatever save did not put in place goes: the files are closed first, as Windows removes
-  // no open file.
-  close_files(st);
-  st.result.raster.discard();
-  st.result.descriptor.discard();
-  release_rasters(st);
+  let_go(st);
   if (!out) err << "torvanelle: standard output cannot be written: the run stops\n";
   return flow == Flow::failed ? 1 : 0;
 }

@@ -2,19 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "base/image.h"
+#include "base/owned_raster.h"
+#include "io/files.h"
 #include "io/safe_files.h"
 
 namespace torvanelle {
-
-/// A raster: nb_lig row pointers, each row nb_col pixels (ucmatrice); null when nb_lig is 0.
-/// A pixel holds a contour line number, 0 to 254, or `background`.
-using Raster = std::uint8_t**;
-
-/// The pixel value that means "no contour line here".
-inline constexpr std::uint8_t background = 255;
 
 /// What a stage tells the run when it returns.
 enum class Flow {
@@ -23,40 +18,30 @@ enum class Flow {
   failed,   ///< the run cannot go on; the stage has said why: exit status 1
 };
 
-/// Everything the stages hand on to one another. All zero or null at the start of a run.
-struct State {
-  std::FILE* f1 = nullptr;   ///< input raw raster, binary read (opening -> lecture)
-  long long f1_bytes = -1;   ///< its length when opening opened it; -1 when it cannot be told
-  std::FILE* f1d = nullptr;  ///< input descriptor, opened and closed within opening
-  std::FILE* f2 = nullptr;   ///< output raw raster, binary write (opening -> save)
-  std::FILE* f2d = nullptr;  ///< output descriptor, text write (header: opening, trailer: save)
-
-  // The six descriptor values. Only nb_lig and nb_col steer the work; the others are carried
-  // from the input descriptor to the output descriptor unchanged.
-  std::int32_t nb_lig = 0;
-  std::int32_t nb_col = 0;
-  std::int32_t type = 0;
-  std::int32_t min_al = 0;
-  std::int32_t max_al = 0;
-  std::int32_t taille_pix = 0;
+/// Everything the stages hand on to one another, the six descriptor values first. All zero,
+/// null or empty at the start of a run; what is open or allocated is released with the state.
+struct State : Descriptor {
+  File f1;                  ///< input raw raster, binary read (opening -> lecture)
+  long long f1_bytes = -1;  ///< its length when opening opened it; -1 when it cannot be told
+  File f1d;                 ///< input descriptor, read (or written) and closed within opening
+  /// The output raw raster and descriptor (header: opening, raster and trailer: save), written
+  /// under temporary names and put in place by save only when both are complete; a run that
+  /// ends otherwise removes them, so that an earlier result stays as it was.
+  TempFile f2;
+  TempFile f2d;
 
   /// Deburring answer: 0 means the one-point deburring was applied, anything else that it was not.
   std::int32_t ebarb = 0;
 
-  Raster tab = nullptr;      ///< scratch raster; the cleaning works in tab_out and leaves it as is
-  Raster tab_in = nullptr;   ///< the input raster exactly as read
-  Raster tab_out = nullptr;  ///< the result
+  OwnedRaster tab;      ///< scratch raster; the cleaning works in tab_out and leaves it as is
+  OwnedRaster tab_in;   ///< the input raster exactly as read
+  OwnedRaster tab_out;  ///< the result
 
   /// Full path of the input raw raster, as built by the dialogue ("C:\images\site\dem1.raw").
   std::string nomim1;
   /// Full paths of the output raster and descriptor, as built, for messages about them.
   std::string nomim2;
   std::string nomdescr2;
-
-  /// The result's two files, written under temporary names (f2 and f2d are open on them) and
-  /// put in place by save only when both are complete. A run that ends otherwise removes them,
-  /// so that an earlier result under the same names stays as it was.
-  PendingResult result;
 };
 
 }  // namespace torvanelle

@@ -2,6 +2,7 @@
 // the literal model, a one-pass floor and a plain copy of the raw file, with peak memory.
 //
 //   torvanelle_bench [--sizes 1000,2000,4000,8000] [--model-up-to 2000] [--span-check]
+//                    [--many-scans]
 //
 // Every measurement runs in a fresh process of this program (`--child ...`), so that each peak
 // memory figure belongs to that measurement alone. Times are medians of several repetitions.
@@ -100,10 +101,27 @@ void print_span_check(const std::string& dir) {
   }
 }
 
+/// One line 2 pixels wide, worn down from its free ends over hundreds of thousands of scans:
+/// the cost of a scan that removes almost nothing, and the memory of a report that long.
+void print_many_scans(const std::string& dir) {
+  const int n = 4000;
+  spawn("--child prepare-serpentine " + dir + " " + std::to_string(n) + " 1");
+  const Measured run = child("engine", dir, n, 3);
+  std::ifstream console(dir + "/console.txt");
+  long scans = 0;
+  for (std::string line; std::getline(console, line);)
+    scans += line.find("Number of modifications") != std::string::npos ? 1 : 0;
+  std::printf(
+      "%6d², one serpentine line 2 pixels wide: %ld scans that removed pixels; whole run "
+      "%.3f s, cleaning %.3f s, peak memory above start %.1f MiB\n",
+      n, scans, run.seconds, run.inner_seconds, mib(run.peak_kib - run.start_kib));
+}
+
 struct Options {
   std::vector<int> sizes = {1000, 2000, 4000, 8000};
   int model_up_to = 2000;
   bool span_check = false;
+  bool many_scans = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -111,6 +129,7 @@ Options parse(int argc, char** argv) {
   for (int a = 1; a < argc; ++a) {
     const std::string arg = argv[a];
     if (arg == "--span-check") o.span_check = true;
+    if (arg == "--many-scans") o.many_scans = true;
     if (arg == "--model-up-to" && a + 1 < argc) o.model_up_to = std::atoi(argv[++a]);
     if (arg == "--sizes" && a + 1 < argc) {
       o.sizes.clear();
@@ -142,6 +161,7 @@ int main(int argc, char** argv) {
   for (const int n : o.sizes)
     print_size(n, dir, o.model_up_to, fixed_kib);
   if (o.span_check) print_span_check(dir);
+  if (o.many_scans) print_many_scans(dir);
   std::filesystem::remove_all(dir);
   return 0;
 }

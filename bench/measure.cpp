@@ -10,10 +10,12 @@
 #include <sstream>
 #include <vector>
 
-#include "LIB/matalloc.h"
+#include "app/run.h"
+#include "base/owned_raster.h"
+#include "cleaning/deburring.h"
 #include "cleaning/neighbour.h"
-#include "cleaning/treatment.h"
-#include "io/dialogue.h"
+#include "cleaning/thinning.h"
+#include "io/files.h"
 #include "io/raster_files.h"
 #include "model/literal_model.h"
 #include "tools/terrain.h"
@@ -21,7 +23,7 @@
 namespace bench {
 namespace {
 
-using torvanelle::Raster;
+using torvanelle::OwnedRaster;
 
 /// A field of /proc/self/status in KiB (VmRSS, VmHWM).
 long status_kib(const std::string& field) {
@@ -43,7 +45,29 @@ double median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
+/// A serpentine: one line 2 pixels wide that runs along every fourth pair of rows and turns at
+/// the sides, its two ends free. The thinning wears it down from its ends a pixel or two a scan:
+/// hundreds of thousands of scans, each removing almost nothing.
+std::vector<std::uint8_t> serpentine(int n) {
+  std::vector<std::uint8_t> raster(static_cast<std::size_t>(n) * static_cast<std::size_t>(n),
+                                   torvanelle::background);
+  const auto set = [&](int i, int j) { raster[static_cast<std::size_t>(i) * n + j] = 7; };
+  for (int top = 1, turn = 0; top + 5 < n; top += 4, ++turn) {
+    for (int j = 1; j < n - 1; ++j) {
+      set(top, j);
+      set(top + 1, j);
+    }
+    const int side = turn % 2 == 0 ? n - 3 : 1;  // the turn down to the next pair of rows
+    for (int i = top + 2; i < top + 4; ++i) {
+      set(i, side);
+      set(i, side + 1);
+    }
+  }
+  return raster;
+}
+
 std::vector<std::uint8_t> contour_raster(const std::string& what, int n) {
+  if (what == "prepare-serpentine") return serpentine(n);
   terrain::Options o;
   o.rows = n;
   o.cols = n;
@@ -74,40 +98,29 @@ int prepare(const std::string& what, const std::string& dir, int n) {
   return raw.good() ? 0 : 1;
 }
 
-// Read and written as the program does (lecture, save), so that the floors measure the same
-// file traffic: rows read unbuffered straight into place, rows written through a 256 KiB buffer.
-void read_rows(Raster r, int n, const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  std::setvbuf(f, nullptr, _IONBF, 0);
-  for (int i = 0; i < n; ++i)
-    if (std::fread(r[i], 1, static_cast<std::size_t>(n), f) != static_cast<std::size_t>(n)) break;
-  std::fclose(f);
+/// The input raster, read as the program reads it.
+OwnedRaster read_input(const std::string& dir, int n) {
+  OwnedRaster r(n, n);
+  const torvanelle::File f(std::fopen(input_raster(dir).c_str(), "rb"));
+  torvanelle::read_rows(f.get(), r.get(), n, n);
+  return r;
 }
 
-void write_rows(Raster r, int n, const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  std::vector<char> buffer(std::size_t{1} << 18);
-  std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
-  for (int i = 0; i < n; ++i)
-    std::fwrite(r[i], 1, static_cast<std::size_t>(n), f);
-  std::fclose(f);
+/// `r` written as the program writes its result.
+void write_output(const OwnedRaster& r, int n, const std::string& path) {
+  const torvanelle::File f(std::fopen(path.c_str(), "wb"));
+  torvanelle::write_rows(f.get(), r.get(), n, n);
 }
 
 /// Read the raw file, write it back out.
-void copy(const std::string& dir, int n) {
-  Raster r = ucmatrice(n, n);
-  read_rows(r, n, input_raster(dir));
-  write_rows(r, n, dir + "/copy.raw");
-  frucmatrice(r, n);
-}
+void copy(const std::string& dir, int n) { write_output(read_input(dir, n), n, dir + "/copy.raw"); }
 
 /// Read the raster, compute every line pixel's code once, write a raster (of the codes). The
 /// codes of a row are worked out in one loop that the compiler does many pixels at a time, the
 /// background's codes with them: the least a pass that looks at every neighbourhood can cost.
 void one_pass(const std::string& dir, int n) {
-  Raster in = ucmatrice(n, n);
-  Raster out = ucmatrice(n, n);
-  read_rows(in, n, input_raster(dir));
+  const OwnedRaster in = read_input(dir, n);
+  const OwnedRaster out(n, n);
   for (int i = 1; i < n - 1; ++i) {
     const std::uint8_t* up = in[i - 1];
     const std::uint8_t* row = in[i];
@@ -116,30 +129,28 @@ void one_pass(const std::string& dir, int n) {
     for (int j = 1; j < n - 1; ++j)
       codes[j] = torvanelle::ico(up, row, down, j);
   }
-  write_rows(out, n, dir + "/floor.raw");
-  frucmatrice(in, n);
-  frucmatrice(out, n);
+  write_output(out, n, dir + "/floor.raw");
 }
 
-/// A whole run of the program from `dir`, its dialogue answered from a file: the stages in
-/// their order, as the program runs them. Returns the time of the treatment alone.
-double whole_run(const std::string& dir) {
+/// A whole run of the program from `dir`, its dialogue answered from a file, as the program
+/// runs it.
+void whole_run(const std::string& dir) {
   std::filesystem::current_path(dir);
   std::ifstream answers(dir + "/answers.txt");
   std::ofstream console(dir + "/console.txt", std::ios::binary);
   torvanelle::State st;
-  double cleaning = 0;
-  torvanelle::Flow flow = torvanelle::opening(st, answers, console, console);
-  if (flow == torvanelle::Flow::proceed) flow = torvanelle::lecture(st, console);
-  if (flow == torvanelle::Flow::proceed) {
-    cleaning = seconds_of([&] { flow = torvanelle::treatment(st, answers, console); });
-  }
-  if (flow == torvanelle::Flow::proceed) flow = torvanelle::save(st, console);
-  if (flow != torvanelle::Flow::proceed)
+  if (torvanelle::run(st, answers, console, std::cerr) != 0)
     std::cerr << "the run failed: see " << dir << "/console.txt\n";
-  for (Raster r : {st.tab, st.tab_in, st.tab_out})
-    frucmatrice(r, st.nb_lig);
-  return cleaning;
+}
+
+/// The cleaning alone, the engine called directly on the input raster: thinning, deburring.
+double cleaning(const std::string& dir, int n) {
+  const OwnedRaster in = read_input(dir, n);
+  const OwnedRaster out(n, n);
+  return seconds_of([&] {
+    torvanelle::thinning(in.get(), out.get(), n, n);
+    torvanelle::deburring(out.get(), n, n);
+  });
 }
 
 model::Grid read_grid(const std::string& path, int n) {
@@ -171,13 +182,12 @@ Measured repeated(const std::string& what, const std::string& dir, int n, int re
   Measured m;
   std::vector<double> whole, inner;
   for (int r = 0; r < reps; ++r) {
-    double cleaning = 0;
     whole.push_back(seconds_of([&] {
       if (what == "copy") copy(dir, n);
       if (what == "floor") one_pass(dir, n);
-      if (what == "engine") cleaning = whole_run(dir);
+      if (what == "engine") whole_run(dir);
     }));
-    inner.push_back(cleaning);
+    if (what == "engine") inner.push_back(cleaning(dir, n));
   }
   m.seconds = median(whole);
   m.inner_seconds = median(inner);

@@ -15,8 +15,9 @@ struct Measured {
 };
 
 /// Runs measurement `what` on the raster of side `n` kept in folder `dir`, `reps` times, and
-/// prints its Measured line. `what` is one of prepare, prepare-250, prepare-10 (write the raster
-/// and the answers file), copy, floor, engine, model. Returns the exit status.
+/// prints its Measured line. `what` is one of prepare, prepare-250, prepare-10,
+/// prepare-serpentine (write the raster and the answers file), copy, floor, engine (the whole
+/// run, and the cleaning alone as the inner part), model. Returns the exit status.
 int child_main(const std::string& what, const std::string& dir, int n, int reps);
 
 }  // namespace bench

@@ -1,23 +1,17 @@
-// The one-point deburring, the second half of the treatment: the question, then one scan that
-// takes the end pixel off every open branch.
+// The one-point deburring: the second half of the cleaning, one scan that takes the end pixel
+// off every open branch. No console and no file.
 #pragma once
 
-#include <istream>
-#include <ostream>
+#include <cstdint>
 
-#include "app/state.h"
-#include "cleaning/thinning.h"
+#include "base/image.h"
 
 namespace torvanelle {
 
-/// Asks whether to deburr until the answer is 1 or less, and stores it in st.ebarb (0 = yes).
-/// A word that is not a whole number is reported and the question asked again. Returns
-/// Flow::failed, after saying so, when standard input ends before an answer.
-Flow ask_deburring(State& st, std::istream& in, std::ostream& out);
-
-/// Removes, in one row-major scan of the interior of st.tab_out, every pixel that has exactly
-/// one present neighbour of its own number at its turn, and prints a progress line for every
-/// number of `span`.
-void deburring(State& st, const Span& span, std::ostream& out);
+/// Removes, in one row-major scan of the interior of tab_out (nb_lig x nb_col), every pixel
+/// that has exactly one present neighbour of its own number at its turn: a pixel removed
+/// earlier in the scan no longer counts, so a branch whose free end comes first in scan order
+/// goes pixel after pixel. Returns how many pixels went.
+std::int64_t deburring(Raster tab_out, std::int32_t nb_lig, std::int32_t nb_col);
 
 }  // namespace torvanelle

@@ -16,7 +16,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/state.h"
+#include "base/image.h"
 
 namespace torvanelle {
 

@@ -20,12 +20,23 @@ class Revisits {
       : words_per_row_(static_cast<int>((std::int64_t{std::max(nb_col, 0)} + 63) / 64)),
         bits_(static_cast<std::size_t>(std::max(nb_lig, 0)) *
               static_cast<std::size_t>(words_per_row_)),
-        row_marked_(static_cast<std::size_t>(std::max(nb_lig, 0))) {}
+        rows_marked_((static_cast<std::size_t>(std::max(nb_lig, 0)) + 63) / 64) {}
 
   /// Marks the pixel (i, j) for a visit.
   void mark(int i, int j) {
     word(i, j / 64) |= std::uint64_t{1} << (j % 64);
-    row_marked_[static_cast<std::size_t>(i)] = 1;
+    rows_marked_[static_cast<std::size_t>(i) / 64] |= std::uint64_t{1} << (i % 64);
+  }
+
+  /// The first row from `i` on, before `end`, that holds a mark; `end` when there is none. A
+  /// scan that goes on for a long while at a line's end finds its few rows at once.
+  int next_marked_row(int i, int end) const {
+    while (i < end) {
+      const std::uint64_t later = rows_marked_[static_cast<std::size_t>(i) / 64] >> (i % 64);
+      if (later != 0) return std::min(end, i + std::countr_zero(later));
+      i = (i / 64 + 1) * 64;
+    }
+    return end;
   }
 
   /// Calls visit(j) for every marked pixel of row i, left to right, clearing each mark first.
@@ -33,8 +44,10 @@ class Revisits {
   /// visited; behind it, it keeps its mark for the next sweep of the row.
   template <class Visit>
   void sweep(int i, Visit visit) {
-    if (!row_marked_[static_cast<std::size_t>(i)]) return;
-    row_marked_[static_cast<std::size_t>(i)] = 0;
+    std::uint64_t& row_word = rows_marked_[static_cast<std::size_t>(i) / 64];
+    const std::uint64_t row_bit = std::uint64_t{1} << (i % 64);
+    if ((row_word & row_bit) == 0) return;
+    row_word &= ~row_bit;
     for (int w = 0; w < words_per_row_; ++w) {
       std::uint64_t behind = 0;  // the bits of this word the sweep has passed
       while (const std::uint64_t ahead = word(i, w) & ~behind) {
@@ -55,7 +68,7 @@ class Revisits {
 
   int words_per_row_;
   std::vector<std::uint64_t> bits_;
-  std::vector<std::uint8_t> row_marked_;  ///< row i holds at least one mark: spares empty rows
+  std::vector<std::uint64_t> rows_marked_;  ///< bit i: row i holds a mark; spares empty rows
 };
 
 }  // namespace torvanelle

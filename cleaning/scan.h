@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/state.h"
+#include "base/image.h"
 #include "cleaning/neighbour.h"
 
 namespace torvanelle {

@@ -8,12 +8,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "check.h"
-#include "cleaning/treatment.h"
 #include "model/literal_model.h"
 #include "support.h"
 
@@ -38,21 +36,6 @@ model::Grid raster_of(const std::uint8_t* data, std::size_t size) {
     }
   }
   return g;
-}
-
-struct Treated {
-  model::Grid out;
-  std::string transcript;
-};
-
-/// The program's treatment of `in` with `answer` to the deburring question.
-Treated treat(const model::Grid& in, const char* answer) {
-  support::Loaded loaded(in);
-  std::istringstream answers(answer);
-  std::ostringstream out;
-  FUZZ_CHECK(torvanelle::treatment(loaded.st, answers, out) == torvanelle::Flow::proceed,
-             "treatment failed");
-  return {loaded.tab_out(), out.str()};
 }
 
 /// The 8-connected pieces of number k in g.
@@ -110,22 +93,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const model::Grid in = raster_of(data, size);
   const model::Thinned thinned = model::thin(in);
 
-  const Treated thin = treat(in, "1");
-  FUZZ_CHECK(thin.out == thinned.out, "thinning differs from the model");
-  FUZZ_CHECK(thin.transcript == model::treat(thinned, 1).transcript,
-             "thinning transcript differs from the model:\n%s", thin.transcript.c_str());
-  check_only_removes(in, thin.out, "thinning");
+  const support::Cleaned cleaned = support::clean(in, true);
+  FUZZ_CHECK(cleaned.thinned == thinned.out, "thinning differs from the model");
+  FUZZ_CHECK(cleaned.thinning_report == thinned.transcript,
+             "thinning report differs from the model:\n%s", cleaned.thinning_report.c_str());
+  check_only_removes(in, cleaned.thinned, "thinning");
 
   // A thinned raster is thin: thinning it again removes nothing.
-  const Treated again = treat(thin.out, "1");
-  FUZZ_CHECK(again.out == thin.out, "a second thinning changed the raster");
-  FUZZ_CHECK(again.transcript.find("Number of modifications") == std::string::npos,
-             "a second thinning removed pixels:\n%s", again.transcript.c_str());
+  const support::Cleaned again = support::clean(cleaned.thinned, false);
+  FUZZ_CHECK(again.thinned == cleaned.thinned, "a second thinning changed the raster");
+  FUZZ_CHECK(again.thinning_report.find("Number of modifications") == std::string::npos,
+             "a second thinning removed pixels:\n%s", again.thinning_report.c_str());
 
-  const Treated deburred = treat(in, "0");
-  const model::Deburred expected = model::treat(thinned, 0);
-  FUZZ_CHECK(deburred.out == expected.out, "deburring differs from the model");
-  FUZZ_CHECK(deburred.transcript == expected.transcript, "deburring transcript differs");
-  check_only_removes(thin.out, deburred.out, "deburring");
+  const model::Deburred expected = model::deburr(thinned.out, thinned.minval, thinned.maxval);
+  FUZZ_CHECK(cleaned.out == expected.out, "deburring differs from the model");
+  FUZZ_CHECK(cleaned.deburring_report == expected.transcript, "deburring report differs");
+  check_only_removes(cleaned.thinned, cleaned.out, "deburring");
   return 0;
 }

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "base/image.h"
 #include "check.h"
 #include "io/descriptor.h"
 
 namespace {
 
-using torvanelle::State;
+using State = torvanelle::Descriptor;
 
 std::array<std::int32_t*, 6> fields(State& st) {
   return {&st.nb_lig, &st.nb_col, &st.type, &st.min_al, &st.max_al, &st.taille_pix};

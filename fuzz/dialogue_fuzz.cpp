@@ -30,12 +30,11 @@
 #include <sstream>
 #include <string>
 
-#include "LIB/matalloc.h"
+#include "app/lecture_save.h"
 #include "app/run.h"
 #include "check.h"
 #include "io/descriptor.h"
 #include "io/paths.h"
-#include "io/raster_files.h"
 #include "model/literal_model.h"
 #include "support.h"
 
@@ -46,20 +45,9 @@ namespace fs = std::filesystem;
 fs::path home;     // the folder the process started in
 fs::path scratch;  // this process's own working folder, holding images/
 
-// The raster allocator of one run: fails request number fail_at, and every request once the run
-// has asked for more than budget bytes.
+// Every run gets at most this many bytes from the raster allocator: larger images take the path
+// of memory that cannot be had.
 constexpr std::size_t budget = 16 * 1024;
-std::size_t requested = 0;
-int requests = 0;
-int fail_at = 0;
-
-void* bounded_calloc(std::size_t count, std::size_t size) {
-  ++requests;
-  if (requests == fail_at) return nullptr;
-  if (size != 0 && count > (budget - requested) / size) return nullptr;
-  requested += count * size;
-  return std::calloc(count, size);
-}
 
 struct Input {
   int flags = 0;
@@ -210,7 +198,6 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   std::string name = (fs::temp_directory_path() / "torvanelle-fuzz-XXXXXX").string();
   FUZZ_CHECK(mkdtemp(name.data()) != nullptr, "cannot create %s", name.c_str());
   scratch = name;
-  matalloc_set_calloc(bounded_calloc);
   std::atexit([] {
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
@@ -225,9 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in.answers.find("..") != std::string::npos) return 0;
   fs::current_path(scratch);
   const std::map<fs::path, std::string> before = lay_out(in);
-  requested = 0;
-  requests = 0;
-  fail_at = in.flags >> 4;
+  const support::FailingAllocator allocator(in.flags >> 4, budget);
   torvanelle::State st;
   std::istringstream answers(in.answers);
   std::ostringstream out;

@@ -22,16 +22,9 @@ void say(std::ostream& out, const char* fmt, ...) {
   out.flush();
 }
 
-Read read_name(std::istream& in, std::string& name) {
-  std::string word;
-  if (!(in >> word)) return Read::end;
-  name = word;
-  return Read::ok;
-}
+bool read_word(std::istream& in, std::string& word) { return static_cast<bool>(in >> word); }
 
-Read read_number(std::istream& in, std::ostream& out, std::int32_t& value) {
-  std::string word;
-  if (!(in >> word)) return Read::end;
+bool parse_number(const std::string& word, std::ostream& out, std::int32_t& value) {
   // A leading '+' is accepted as a formatted read accepts it; from_chars takes only '-'.
   const char* first = word.data() + (word.size() > 1 && word[0] == '+' ? 1 : 0);
   const char* last = word.data() + word.size();
@@ -40,14 +33,14 @@ Read read_number(std::istream& in, std::ostream& out, std::int32_t& value) {
   if (error == std::errc::result_out_of_range && end == last) {
     say(out, "\n\t%s is too %s: a whole number between -2147483648 and 2147483647 is expected ",
         shown(word).c_str(), word[0] == '-' ? "small" : "large");
-    return Read::rejected;
+    return false;
   }
   if (error != std::errc() || end != last) {
     say(out, "\n\t\"%s\" is not a whole number: a whole number is expected ", shown(word).c_str());
-    return Read::rejected;
+    return false;
   }
   value = parsed;
-  return Read::ok;
+  return true;
 }
 
 std::string shown(const std::string& word) {

@@ -12,23 +12,22 @@
 
 namespace torvanelle {
 
+#if defined(__MINGW32__)
+#define TORVANELLE_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define TORVANELLE_PRINTF_FORMAT printf
+#endif
+
 /// Prints `fmt` formatted with the arguments (printf rules) to `out`, then flushes `out`.
-[[gnu::format(printf, 2, 3)]] void say(std::ostream& out, const char* fmt, ...);
+[[gnu::format(TORVANELLE_PRINTF_FORMAT, 2, 3)]] void say(std::ostream& out, const char* fmt, ...);
 
-/// How reading an answer went.
-enum class Read {
-  ok,        ///< the answer is in the output argument
-  rejected,  ///< the word was consumed and the user told why: ask the same question again
-  end,       ///< standard input has ended: the run cannot go on (see say_end_of_input)
-};
+/// Reads one word, of any length, into `word`; false when standard input has ended.
+bool read_word(std::istream& in, std::string& word);
 
-/// Reads one word, of any length, into `name`.
-Read read_name(std::istream& in, std::string& name);
-
-/// Reads one word that must be a decimal integer, optionally signed, within 32 bits. Any other
-/// word is consumed and reported on `out` (a number beyond 32 bits as too large or too small),
-/// and the result is Read::rejected.
-Read read_number(std::istream& in, std::ostream& out, std::int32_t& value);
+/// Takes `word` as a decimal integer, optionally signed, within 32 bits. Any other word is
+/// reported on `out` (a number beyond 32 bits as too large or too small), and the result is
+/// false, `value` unchanged.
+bool parse_number(const std::string& word, std::ostream& out, std::int32_t& value);
 
 /// `word` as a message echoes it: control bytes as '?', and when it is longer than 60 bytes, its
 /// first characters within 60 bytes followed by "..." (a UTF-8 character is never cut).

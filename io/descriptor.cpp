@@ -65,7 +65,7 @@ bool skip_byte_order_mark(std::FILE* f, std::string& word) {
     if (first != EOF) std::ungetc(first, f);
     return true;
   }
-  word = "\xEF";
+  word.assign(1, '\xEF');
   for (const int expected : {0xBB, 0xBF}) {
     const int c = std::fgetc(f);
     if (c != expected) {
@@ -86,9 +86,9 @@ constexpr std::uint64_t address_space =
 
 }  // namespace
 
-int read_descriptor(std::FILE* f, State& st, std::string* stopped_at) {
-  const std::array<std::int32_t*, 6> fields = {&st.nb_lig, &st.nb_col, &st.type,
-                                               &st.min_al, &st.max_al, &st.taille_pix};
+int read_descriptor(std::FILE* f, Descriptor& d, std::string* stopped_at) {
+  const std::array<std::int32_t*, 6> fields = {&d.nb_lig, &d.nb_col, &d.type,
+                                               &d.min_al, &d.max_al, &d.taille_pix};
   std::string word;
   int count = 0;
   if (skip_byte_order_mark(f, word)) {
@@ -101,9 +101,9 @@ int read_descriptor(std::FILE* f, State& st, std::string* stopped_at) {
   return count;
 }
 
-bool write_descriptor(std::FILE* f, const State& st) {
-  return std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%d\n", st.nb_lig, st.nb_col, st.type, st.min_al,
-                      st.max_al, st.taille_pix) >= 0;
+bool write_descriptor(std::FILE* f, const Descriptor& d) {
+  return std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%d\n", d.nb_lig, d.nb_col, d.type, d.min_al, d.max_al,
+                      d.taille_pix) >= 0;
 }
 
 std::uint64_t run_bytes(std::int32_t nb_lig, std::int32_t nb_col) {

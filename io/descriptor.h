@@ -6,22 +6,22 @@
 #include <cstdio>
 #include <string>
 
-#include "app/state.h"
+#include "base/image.h"
 
 namespace torvanelle {
 
-/// Reads the descriptor values from `f` into `st`, in descriptor order, and returns how many were
+/// Reads the descriptor values from `f` into `d`, in descriptor order, and returns how many were
 /// read (0 to 6). Each value is an optionally signed decimal integer; any white space, CR LF line
 /// ends included, may stand before it, and a UTF-8 byte order mark before the first. Reading
 /// stops at the first text that is not such an integer, and at an integer outside 32 bits,
 /// which counts as not a number; the fields not read keep their values. Nothing after the sixth
 /// integer is read. When fewer than six are read, `stopped_at` (if given) receives the text
 /// that stopped the reading, at most 60 bytes of it, or nothing at the end of the file.
-int read_descriptor(std::FILE* f, State& st, std::string* stopped_at = nullptr);
+int read_descriptor(std::FILE* f, Descriptor& d, std::string* stopped_at = nullptr);
 
-/// Writes the six values of `st` one per line, each followed by a line end. Returns false when
+/// Writes the six values of `d` one per line, each followed by a line end. Returns false when
 /// the stream reports a write error.
-bool write_descriptor(std::FILE* f, const State& st);
+bool write_descriptor(std::FILE* f, const Descriptor& d);
 
 /// Why a raster of nb_lig lines and nb_col columns cannot be worked on, or null when it can.
 /// Negative sizes and lines without columns are unusable; so is a size whose working memory

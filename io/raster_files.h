@@ -1,26 +1,20 @@
-// The lecture and save stages: the input raster read into tab_in, tab_out and the descriptor
-// trailer written out.
+// Raster files: headerless pixels, row after row, read and written whole.
 #pragma once
 
-#include <ostream>
+#include <cstdint>
+#include <cstdio>
 
-#include "app/state.h"
+#include "base/image.h"
 
 namespace torvanelle {
 
-/// The fixed attribution line that ends every output descriptor.
-inline constexpr const char* attribution = "Contour lines thinned by Torvanelle";
+/// Reads up to nb_lig rows of nb_col bytes from `f` into `tab`, straight into place without a
+/// stream buffer; `f` is freshly opened. Returns how many bytes were read: a file shorter than
+/// the raster leaves the rest of `tab` as it was. A read error shows in std::ferror(f).
+long long read_rows(std::FILE* f, Raster tab, std::int32_t nb_lig, std::int32_t nb_col);
 
-/// Reads the input raster from st.f1 into st.tab_in, row by row, and closes st.f1. A file
-/// shorter than the raster is read as far as it goes (the rest stays 0, that is, contour line 0)
-/// and reported with one warning line. A read error, or a file that has become shorter since
-/// opening measured it (st.f1_bytes), stops the run: what was read is no longer that image.
-Flow lecture(State& st, std::ostream& out);
-
-/// Writes st.tab_out to st.f2 and the trailer to st.f2d, has both reach the disk, closes them,
-/// and puts the pending result (st.result) in place under its final names. Prints nothing
-/// unless a write, a close or the placing fails, which stops the run (the run then removes its
-/// temporary files; an earlier result is left as it was).
-Flow save(State& st, std::ostream& out);
+/// Writes the nb_lig rows of nb_col bytes of `tab` to `f`, a few hundred rows to a system call
+/// rather than one; `f` is freshly opened. False on a write error.
+bool write_rows(std::FILE* f, const Raster tab, std::int32_t nb_lig, std::int32_t nb_col);
 
 }  // namespace torvanelle

@@ -10,13 +10,15 @@
 namespace torvanelle {
 
 TempFile::TempFile(TempFile&& other) noexcept
-    : final_(std::move(other.final_)),
+    : file_(std::move(other.file_)),
+      final_(std::move(other.final_)),
       path_(std::exchange(other.path_, {})),
       ticket_(std::exchange(other.ticket_, -1)) {}
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
   if (this != &other) {
     discard();
+    file_ = std::move(other.file_);
     final_ = std::move(other.final_);
     path_ = std::exchange(other.path_, {});
     ticket_ = std::exchange(other.ticket_, -1);
@@ -24,28 +26,30 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
   return *this;
 }
 
-std::FILE* TempFile::create(const std::string& final_path, const char* mode) {
+bool TempFile::create(const std::string& final_path, const char* mode) {
   discard();
   std::error_code ignored;
   if (std::filesystem::is_directory(final_path, ignored)) {
     errno = EISDIR;
-    return nullptr;
+    return false;
   }
   const std::string stem = final_path + "." + std::to_string(process_id());
   // Held, so that a signal never finds a file made but not yet registered for removal.
-  InterruptsHeld held;
+  const InterruptsHeld held;
   for (int attempt = 0; attempt < 100; ++attempt) {
     // A file left by a killed run of an earlier process of the same number is not overwritten.
-    const std::string name = stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
-    std::FILE* f = create_new(name, mode);
-    if (f == nullptr && errno == EEXIST) continue;
-    if (f == nullptr) return nullptr;
+    std::string name = stem;
+    if (attempt > 0) name += '-' + std::to_string(attempt);
+    name += ".tmp";
+    file_.reset(create_new(name, mode));
+    if (file_ == nullptr && errno == EEXIST) continue;
+    if (file_ == nullptr) return false;
     final_ = final_path;
     path_ = name;
     ticket_ = remove_on_interrupt(path_);
-    return f;
+    return true;
   }
-  return nullptr;
+  return false;
 }
 
 void TempFile::placed() {
@@ -55,18 +59,19 @@ void TempFile::placed() {
 }
 
 bool TempFile::replace_final() {
-  if (path_.empty() || !replace_with(path_, final_)) return false;
+  if (path_.empty() || file_ != nullptr || !replace_with(path_, final_)) return false;
   placed();
   return true;
 }
 
 bool TempFile::place_if_absent() {
-  if (path_.empty() || !rename_new(path_, final_)) return false;
+  if (path_.empty() || file_ != nullptr || !rename_new(path_, final_)) return false;
   placed();
   return true;
 }
 
 void TempFile::discard() {
+  file_.reset();  // Windows removes no open file
   if (path_.empty()) return;
   std::remove(path_.c_str());
   placed();
@@ -83,7 +88,7 @@ std::string lock_path(const std::string& raster) {
 
 }  // namespace
 
-bool PendingResult::commit() {
+bool put_in_place(TempFile& raster, TempFile& descriptor) {
   bool placed = false;
   {
     // Held from taking the lock to letting it go, so that a signal leaves no lock file behind.

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <utility>
+
+#include "io/questions.h"
 
 namespace {
-
-using torvanelle::Read;
 
 TEST(Say, FormatsLikePrintf) {
   std::ostringstream out;
@@ -17,44 +19,77 @@ TEST(Say, FormatsLikePrintf) {
   EXPECT_EQ(long_out.str().size(), 5001u) << "long texts are not cut";
 }
 
-TEST(ReadName, ReadsOneWordOfAnyLength) {
+TEST(ReadWord, ReadsOneWordOfAnyLength) {
   std::istringstream in("  site\r\n" + std::string(300, 'n') + " ");
-  std::string name;
-  EXPECT_EQ(torvanelle::read_name(in, name), Read::ok);
-  EXPECT_EQ(name, "site");
-  EXPECT_EQ(torvanelle::read_name(in, name), Read::ok);
-  EXPECT_EQ(name.size(), 300u);
-  EXPECT_EQ(torvanelle::read_name(in, name), Read::end);
+  std::string word;
+  EXPECT_TRUE(torvanelle::read_word(in, word));
+  EXPECT_EQ(word, "site");
+  EXPECT_TRUE(torvanelle::read_word(in, word));
+  EXPECT_EQ(word.size(), 300u);
+  EXPECT_FALSE(torvanelle::read_word(in, word));
 }
 
-TEST(ReadNumber, AcceptsSignedDecimalIntegersInThirtyTwoBits) {
-  std::istringstream in("0 -1 +7 2147483647 -2147483648 0012");
+TEST(ParseNumber, AcceptsSignedDecimalIntegersInThirtyTwoBits) {
   std::ostringstream out;
   std::int32_t v = 99;
-  for (std::int32_t expected : {0, -1, 7, 2147483647, -2147483647 - 1, 12}) {
-    ASSERT_EQ(torvanelle::read_number(in, out, v), Read::ok);
+  const std::pair<const char*, std::int32_t> cases[] = {{"0", 0},
+                                                        {"-1", -1},
+                                                        {"+7", 7},
+                                                        {"2147483647", 2147483647},
+                                                        {"-2147483648", -2147483647 - 1},
+                                                        {"0012", 12}};
+  for (const auto& [word, expected] : cases) {
+    EXPECT_TRUE(torvanelle::parse_number(word, out, v)) << word;
     EXPECT_EQ(v, expected);
   }
-  EXPECT_EQ(torvanelle::read_number(in, out, v), Read::end);
-  EXPECT_EQ(v, 12) << "the end of input leaves the value as it was";
   EXPECT_EQ(out.str(), "");
 }
 
-// Each bad word is consumed, reported, and leaves the value unchanged; the next word is read.
-TEST(ReadNumber, RejectsAndConsumesAnythingElse) {
-  std::istringstream in("yes 12abc 1.5 - + 99999999999999999999 -2147483649 5");
+// Each bad word is consumed, reported, and the question asked again until a number comes.
+TEST(Questions, ANumberIsAskedUntilAWholeNumberComes) {
+  std::istringstream in("yes 12abc 1.5 - + 99999999999999999999 -2147483649 5 6");
   std::ostringstream out;
   std::int32_t v = 4;
-  for (int bad = 0; bad < 7; ++bad) {
-    ASSERT_EQ(torvanelle::read_number(in, out, v), Read::rejected) << "word " << bad;
-    EXPECT_EQ(v, 4);
-  }
-  EXPECT_EQ(torvanelle::read_number(in, out, v), Read::ok);
+  EXPECT_TRUE(torvanelle::ask_number(in, out, "?", v, [](std::int32_t) { return true; }));
   EXPECT_EQ(v, 5);
   const std::string said = out.str();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '?'), 8) << said;
   EXPECT_NE(said.find("\n\t\"yes\" is not a whole number"), std::string::npos) << said;
   EXPECT_NE(said.find("\n\t99999999999999999999 is too large"), std::string::npos) << said;
   EXPECT_NE(said.find("\n\t-2147483649 is too small"), std::string::npos) << said;
+  std::string rest;
+  in >> rest;
+  EXPECT_EQ(rest, "6") << "nothing beyond the answer is read";
+}
+
+// A number outside the range the question allows is refused without a word: the question
+// printed again says what is expected. The value changes only when an answer is taken.
+TEST(Questions, OutsideItsRangeTheQuestionIsPrintedAgain) {
+  std::istringstream in("2 -1 1");
+  std::ostringstream out;
+  std::int32_t v = 7;
+  EXPECT_TRUE(torvanelle::ask_number_between(in, out, "[0 or 1] ", v, 0, 1));
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(out.str(), "[0 or 1] [0 or 1] [0 or 1] ");
+  std::istringstream ends("2");
+  v = 7;
+  EXPECT_FALSE(torvanelle::ask_number_between(ends, out, "?", v, 0, 1));
+  EXPECT_EQ(v, 7) << "a refused answer is not kept";
+}
+
+TEST(Questions, ANameIsAskedUntilAUsableOneComes) {
+  std::istringstream in(std::string("a\0b longer fine", 15));
+  std::ostringstream out;
+  std::string name;
+  const auto short_enough = [&out](const std::string& word) {
+    if (word.size() <= 4) return true;
+    out << "[too long]";
+    return false;
+  };
+  EXPECT_TRUE(torvanelle::ask_name(in, out, "?", name, short_enough));
+  EXPECT_EQ(name, "fine");
+  EXPECT_EQ(out.str(), "?\n\tA name cannot hold a NUL byte: another name is expected ?[too long]?");
+  EXPECT_FALSE(torvanelle::ask_name(in, out, "?", name, short_enough)) << "input has ended";
 }
 
 // A refused word is echoed whole when short, else cut within 60 bytes, never inside a UTF-8

@@ -1,4 +1,5 @@
-#include "cleaning/deburring.h"
+// The treatment stage: the thinning's report, the deburring question and the deburring.
+#include "app/treatment.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cleaning/treatment.h"
 #include "io/console.h"
 #include "random_raster.h"
 #include "support.h"
@@ -24,10 +24,9 @@ const std::string& prompt = support::said::deburring_prompt;
 
 /// What the console says when it turns `word` down as an answer.
 std::string rejection(const std::string& word) {
-  std::istringstream in(word);
   std::ostringstream out;
   std::int32_t ignored = 0;
-  EXPECT_EQ(torvanelle::read_number(in, out, ignored), torvanelle::Read::rejected);
+  EXPECT_FALSE(torvanelle::parse_number(word, out, ignored));
   return out.str();
 }
 

@@ -10,20 +10,20 @@ namespace {
 
 using Values = std::array<std::int32_t, 6>;
 
-Values values(const torvanelle::State& st) {
+Values values(const torvanelle::Descriptor& st) {
   return {st.nb_lig, st.nb_col, st.type, st.min_al, st.max_al, st.taille_pix};
 }
 
 /// A state whose six fields hold -7, so that a field left alone shows.
-torvanelle::State marked() {
-  torvanelle::State st;
+torvanelle::Descriptor marked() {
+  torvanelle::Descriptor st;
   st.nb_lig = st.nb_col = st.type = st.min_al = st.max_al = st.taille_pix = -7;
   return st;
 }
 
 /// Reads `text` as a descriptor into `st`; returns the count, what is left unread in `rest` and
 /// what stopped the reading in `stopped_at`.
-int read_text(const std::string& text, torvanelle::State& st, std::string* rest = nullptr,
+int read_text(const std::string& text, torvanelle::Descriptor& st, std::string* rest = nullptr,
               std::string* stopped_at = nullptr) {
   std::FILE* f = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), f);
@@ -42,7 +42,7 @@ TEST(ReadDescriptor, AnyWhiteSpaceSeparatesTheSixValues) {
   for (const char* text :
        {"400\n600\n1\n0\n255\n10\n", "400 600 1 0 255 10", "400\r\n600\r\n1\r\n0\r\n255\r\n10\r\n",
         " \t400\n\n\t600 \v1\f0 255\r10"}) {
-    torvanelle::State st = marked();
+    torvanelle::Descriptor st = marked();
     EXPECT_EQ(read_text(text, st), 6) << text;
     EXPECT_EQ(values(st), (Values{400, 600, 1, 0, 255, 10})) << text;
   }
@@ -50,7 +50,7 @@ TEST(ReadDescriptor, AnyWhiteSpaceSeparatesTheSixValues) {
 
 // An old output descriptor reads as an input descriptor: reading ends at the sixth integer.
 TEST(ReadDescriptor, StopsAfterTheSixthValue) {
-  torvanelle::State st = marked();
+  torvanelle::Descriptor st = marked();
   std::string rest;
   const std::string trailer = "\n\n input image : C:\\images\\site\\dem1.raw \n\n\t\t\t\tx\n";
   EXPECT_EQ(read_text("4\n5\n1\n0\n255\n10\n7 8 9" + trailer, st, &rest), 6);
@@ -59,7 +59,7 @@ TEST(ReadDescriptor, StopsAfterTheSixthValue) {
 }
 
 TEST(ReadDescriptor, SignsAndThirtyTwoBitBounds) {
-  torvanelle::State st = marked();
+  torvanelle::Descriptor st = marked();
   EXPECT_EQ(read_text("-2147483648 +2147483647 -0 007 -12 +3", st), 6);
   EXPECT_EQ(values(st), (Values{-2147483647 - 1, 2147483647, 0, 7, -12, 3}));
 }
@@ -84,7 +84,7 @@ TEST(ReadDescriptor, StopsAtTheFirstFieldThatIsNotAThirtyTwoBitInteger) {
       {"4 5\n", 2, {4, 5, -7, -7, -7, -7}},
   };
   for (const Case& c : cases) {
-    torvanelle::State st = marked();
+    torvanelle::Descriptor st = marked();
     EXPECT_EQ(read_text(c.text, st), c.count) << c.text;
     EXPECT_EQ(values(st), c.after) << c.text;
   }
@@ -111,7 +111,7 @@ TEST(ReadDescriptor, TellsWhatStoppedIt) {
       {"4 5 1 0 255 10 more", 6, ""},
   };
   for (const Case& c : cases) {
-    torvanelle::State st = marked();
+    torvanelle::Descriptor st = marked();
     std::string stopped_at = "unchanged";
     EXPECT_EQ(read_text(c.text, st, nullptr, &stopped_at), c.count) << c.text;
     EXPECT_EQ(stopped_at, c.stopped_at) << c.text;
@@ -121,13 +121,13 @@ TEST(ReadDescriptor, TellsWhatStoppedIt) {
 // Some Windows editors begin a text file with a UTF-8 byte order mark; it is not part of the
 // first number.
 TEST(ReadDescriptor, SkipsAByteOrderMark) {
-  torvanelle::State st = marked();
+  torvanelle::Descriptor st = marked();
   EXPECT_EQ(read_text("\xEF\xBB\xBF"
                       "400\r\n600\r\n1\r\n0\r\n255\r\n10\r\n",
                       st),
             6);
   EXPECT_EQ(values(st), (Values{400, 600, 1, 0, 255, 10}));
-  torvanelle::State later = marked();
+  torvanelle::Descriptor later = marked();
   EXPECT_EQ(read_text("400 \xEF\xBB\xBF"
                       "600",
                       later),
@@ -136,7 +136,7 @@ TEST(ReadDescriptor, SkipsAByteOrderMark) {
 }
 
 TEST(WriteDescriptor, SixLinesThatReadBackTheSame) {
-  torvanelle::State st;
+  torvanelle::Descriptor st;
   st.nb_lig = 400;
   st.nb_col = 600;
   st.type = -1;
@@ -150,7 +150,7 @@ TEST(WriteDescriptor, SixLinesThatReadBackTheSame) {
   const std::size_t size = std::fread(text, 1, sizeof text - 1, f);
   EXPECT_EQ(std::string(text, size), "400\n600\n-1\n0\n255\n-2147483648\n");
   std::fclose(f);
-  torvanelle::State back = marked();
+  torvanelle::Descriptor back = marked();
   EXPECT_EQ(read_text(text, back), 6);
   EXPECT_EQ(values(back), values(st));
 }

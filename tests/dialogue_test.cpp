@@ -1,5 +1,5 @@
 // The opening stage driven through string streams in a scratch folder holding images/site/.
-#include "io/dialogue.h"
+#include "app/opening.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "LIB/matalloc.h"
 #include "app/run.h"
 #include "io/descriptor.h"
 #include "io/host.h"
@@ -40,29 +39,21 @@ TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
   EXPECT_EQ(st.nomim1, "C:\\images\\site\\dem1.raw");
   EXPECT_NE(st.f1, nullptr);
   EXPECT_EQ(st.f1d, nullptr);
-  ASSERT_NE(st.f2, nullptr);
-  ASSERT_NE(st.f2d, nullptr);
-  EXPECT_EQ(st.result.raster.final_path(),
-            torvanelle::host_path("C:\\images\\site\\out_venc8.raw"));
-  EXPECT_EQ(st.result.descriptor.final_path(),
-            torvanelle::host_path("C:\\images\\site\\out_venc8.txt"));
-  ASSERT_NE(st.tab, nullptr);
-  ASSERT_NE(st.tab_in, nullptr);
-  ASSERT_NE(st.tab_out, nullptr);
-  EXPECT_NE(st.tab, st.tab_in);
-  EXPECT_NE(st.tab_in, st.tab_out);
-  for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out}) {
+  ASSERT_NE(st.f2.get(), nullptr);
+  ASSERT_NE(st.f2d.get(), nullptr);
+  EXPECT_EQ(st.f2.final_path(), torvanelle::host_path("C:\\images\\site\\out_venc8.raw"));
+  EXPECT_EQ(st.f2d.final_path(), torvanelle::host_path("C:\\images\\site\\out_venc8.txt"));
+  ASSERT_TRUE(st.tab && st.tab_in && st.tab_out);
+  EXPECT_NE(st.tab.get(), st.tab_in.get());
+  EXPECT_NE(st.tab_in.get(), st.tab_out.get());
+  for (const torvanelle::OwnedRaster* r : {&st.tab, &st.tab_in, &st.tab_out}) {
     for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(std::string(reinterpret_cast<char*>(r[i]), 5), std::string(5, '\0'));
+      EXPECT_EQ(std::string(reinterpret_cast<char*>((*r)[i]), 5), std::string(5, '\0'));
   }
-  std::fclose(st.f1);
-  std::fclose(st.f2);
-  std::fclose(st.f2d);
-  EXPECT_EQ(support::read_file(st.result.descriptor.path()), descriptor)
+  st.f2d.close();
+  EXPECT_EQ(support::read_file(st.f2d.path()), descriptor)
       << "the header is written under the temporary name";
   EXPECT_FALSE(fs::exists(site() / "out_venc8.txt")) << "the final names wait for save";
-  for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out})
-    frucmatrice(r, st.nb_lig);
 }
 
 TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
@@ -129,25 +120,15 @@ TEST_F(Opening, SizesBeyondTheMachineAreRefusedBeforeAnyOutput) {
   }
 }
 
-// Serves every request from calloc except the fail_at-th (counting from 1).
-int requests = 0;
-int fail_at = 0;
-void* failing_calloc(std::size_t count, std::size_t size) {
-  return ++requests == fail_at ? nullptr : std::calloc(count, size);
-}
-
 // Each raster of 4 lines takes 5 requests (the row table, then 4 rows): failing the 1st, the
 // 8th and the 15th request fails the first, second and third raster.
 TEST_F(Opening, AnAllocationThatFailsStopsTheRunAndRemovesTheOutputs) {
   for (int failing : {1, 8, 15}) {
-    requests = 0;
-    fail_at = failing;
-    const matalloc_calloc previous = matalloc_set_calloc(failing_calloc);
+    const support::FailingAllocator allocator(failing);
     torvanelle::State st;
     std::istringstream in("site dem1 0 1");
     std::ostringstream out;
     const int status = torvanelle::run(st, in, out, out);
-    matalloc_set_calloc(previous);
     EXPECT_EQ(status, 1) << "request " << failing;
     EXPECT_NE(out.str().find("\n\tThe memory for three rasters of 4 lines and 5 columns cannot be "
                              "had: the run stops \n"),

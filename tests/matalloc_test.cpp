@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "support.h"
+
 namespace {
 
 // Each matrix allocator and its release, so one typed test covers the whole family.
@@ -66,39 +68,26 @@ TEST(Vecteur, EveryElementIsZeroAndZeroOrNegativeSizesYieldNull) {
   frfvecteur(nullptr);
 }
 
-// An allocator that fails its n-th request (counting from 1) and serves the others from calloc.
-int requests = 0;
-int fail_at = 0;
-void* failing_calloc(std::size_t count, std::size_t size) {
-  return ++requests == fail_at ? nullptr : std::calloc(count, size);
-}
-
-class FailingAllocation : public ::testing::TestWithParam<int> {
- protected:
-  void SetUp() override {
-    requests = 0;
-    fail_at = GetParam();
-    previous_ = matalloc_set_calloc(failing_calloc);
-  }
-  void TearDown() override { matalloc_set_calloc(previous_); }
-
- private:
-  matalloc_calloc previous_ = nullptr;
-};
-
 // Request 1 is the row table, requests 2 to 5 the four rows. Whatever fails, the result is null
 // and whatever was had is released: the asan preset's leak check fails this test otherwise.
+class FailingAllocation : public ::testing::TestWithParam<int> {};
+
 TEST_P(FailingAllocation, YieldsNullAndKeepsNothing) {
-  EXPECT_EQ(ucmatrice(6, 4), nullptr);
-  EXPECT_EQ(requests, GetParam());  // it stops at the failure
-  requests = 0;
+  {
+    const support::FailingAllocator allocator(GetParam());
+    EXPECT_EQ(ucmatrice(6, 4), nullptr);
+    EXPECT_EQ(support::FailingAllocator::requests(), GetParam());  // it stops at the failure
+  }
+  const support::FailingAllocator allocator(GetParam());
   EXPECT_EQ(dmatrice(6, 4), nullptr) << "the same request fails for another element type";
 }
 INSTANTIATE_TEST_SUITE_P(EachRequest, FailingAllocation, ::testing::Values(1, 2, 3, 5));
 
+void* plain_calloc(std::size_t count, std::size_t size) { return std::calloc(count, size); }
+
 TEST(MatallocSetCalloc, NullRestoresTheDefault) {
-  const matalloc_calloc original = matalloc_set_calloc(failing_calloc);
-  EXPECT_EQ(matalloc_set_calloc(nullptr), failing_calloc);
+  const matalloc_calloc original = matalloc_set_calloc(plain_calloc);
+  EXPECT_EQ(matalloc_set_calloc(nullptr), plain_calloc);
   std::uint8_t** m = ucmatrice(2, 2);
   EXPECT_NE(m, nullptr);
   frucmatrice(m, 2);

@@ -49,13 +49,13 @@ TEST(Ico, ReadsTheNeighboursClockwiseFromTheNorthWest) {
   };
   for (std::size_t n = 0; n < pictures.size(); ++n) {
     support::Loaded loaded(support::grid(pictures[n]));
-    EXPECT_EQ(ico(loaded.st.tab_in, 1, 1), 1 << n) << "neighbour " << n;
+    EXPECT_EQ(ico(loaded.st.tab_in.get(), 1, 1), 1 << n) << "neighbour " << n;
   }
   // Only the centre's own value counts: other numbers and the background add nothing.
   support::Loaded mixed(support::grid({"131", "121", "1.3"}));
-  EXPECT_EQ(ico(mixed.st.tab_in, 1, 1), 0);
+  EXPECT_EQ(ico(mixed.st.tab_in.get(), 1, 1), 0);
   support::Loaded full(support::grid({"222", "222", "222"}));
-  EXPECT_EQ(ico(full.st.tab_in, 1, 1), 255);
+  EXPECT_EQ(ico(full.st.tab_in.get(), 1, 1), 255);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-#include "io/raster_files.h"
+// The lecture and save stages, and the raster rows they read and write.
+#include "app/lecture_save.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "io/raster_files.h"
 #include "support.h"
 
 namespace {
@@ -17,7 +19,7 @@ class RasterFiles : public ::testing::Test {
   /// Reads `bytes` as the raster file of a rows × cols image; returns what lecture printed.
   std::string read(support::Loaded& loaded, const std::string& bytes) {
     support::write_file(dir_ / "in.raw", bytes);
-    loaded.st.f1 = std::fopen((dir_ / "in.raw").c_str(), "rb");
+    loaded.st.f1.reset(std::fopen((dir_ / "in.raw").string().c_str(), "rb"));
     loaded.st.nomim1 = "C:\\images\\site\\in.raw";
     std::ostringstream out;
     EXPECT_EQ(torvanelle::lecture(loaded.st, out), torvanelle::Flow::proceed);
@@ -25,11 +27,10 @@ class RasterFiles : public ::testing::Test {
     return out.str();
   }
 
-  /// Saves `loaded` to out.raw / out.txt (or to the given raster path); returns the flow.
-  torvanelle::Flow save(support::Loaded& loaded, std::ostringstream& out,
-                        const fs::path& raster = {}) {
-    loaded.st.f2 = std::fopen((raster.empty() ? dir_ / "out.raw" : raster).c_str(), "wb");
-    loaded.st.f2d = std::fopen((dir_ / "out.txt").c_str(), "w");
+  /// Saves `loaded` to out.raw / out.txt, through their temporaries; returns the flow.
+  torvanelle::Flow save(support::Loaded& loaded, std::ostringstream& out) {
+    EXPECT_TRUE(loaded.st.f2.create((dir_ / "out.raw").string(), "wb"));
+    EXPECT_TRUE(loaded.st.f2d.create((dir_ / "out.txt").string(), "w"));
     loaded.st.nomim1 = "C:\\images\\site\\dem1.raw";
     loaded.st.nomim2 = "C:\\images\\site\\out_venc8.raw";
     loaded.st.nomdescr2 = "C:\\images\\site\\out_venc8.txt";
@@ -74,8 +75,8 @@ TEST_F(RasterFiles, SaveWritesTheRasterAndTheTrailer) {
     std::ostringstream out;
     EXPECT_EQ(save(loaded, out), torvanelle::Flow::proceed);
     EXPECT_EQ(out.str(), "") << "save prints nothing";
-    EXPECT_EQ(loaded.st.f2, nullptr);
-    EXPECT_EQ(loaded.st.f2d, nullptr);
+    EXPECT_TRUE(loaded.st.f2.path().empty()) << "put in place";
+    EXPECT_TRUE(loaded.st.f2d.path().empty()) << "put in place";
     EXPECT_EQ(support::read_file(dir_ / "out.raw"), std::string("\x01\xff\xfe\x03", 4));
     const std::string note = ebarb == 0 ? "\n\n Ebarbulation treatment" : "";
     EXPECT_EQ(support::read_file(dir_ / "out.txt"),
@@ -95,15 +96,27 @@ TEST_F(RasterFiles, EmptyImageWritesAnEmptyRasterAndTheTrailer) {
   EXPECT_NE(support::read_file(dir_ / "out.txt").find("input image"), std::string::npos);
 }
 
-TEST_F(RasterFiles, AFailedWriteIsReportedNeverPassedOver) {
+// Rows go to the file a few hundred KiB at a time, rows wider than that on their own, and a
+// write error is never passed over.
+TEST_F(RasterFiles, RowsAreWrittenWholeAndAFailedWriteIsReported) {
+  for (const int cols : {1, 5000, 300000}) {
+    support::Loaded loaded(model::Grid(3, cols, 7));
+    for (int i = 0; i < 3; ++i)
+      loaded.st.tab_in[i][cols - 1] = static_cast<std::uint8_t>(i);
+    const fs::path file = dir_ / "rows.raw";
+    std::FILE* f = std::fopen(file.string().c_str(), "wb");
+    EXPECT_TRUE(torvanelle::write_rows(f, loaded.st.tab_in.get(), 3, cols));
+    std::fclose(f);
+    const std::string bytes = support::read_file(file);
+    ASSERT_EQ(bytes.size(), 3u * static_cast<unsigned>(cols));
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(bytes[static_cast<std::size_t>(i + 1) * cols - 1], static_cast<char>(i));
+  }
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this host";
   support::Loaded loaded(model::Grid(3, 5000, 7));
-  std::ostringstream out;
-  EXPECT_EQ(save(loaded, out, "/dev/full"), torvanelle::Flow::failed);
-  EXPECT_EQ(out.str(),
-            "\n\tCould not write C:\\images\\site\\out_venc8.raw (disk full or not writable): no "
-            "result is kept \n");
-  EXPECT_EQ(loaded.st.f2, nullptr);
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  EXPECT_FALSE(torvanelle::write_rows(full, loaded.st.tab_in.get(), 3, 5000));
+  std::fclose(full);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::vector<Position> plain_walk(model::Grid& g, const torvanelle::CodeSet& set)
   std::vector<Position> visited;
   for (int i = 1; i < g.rows - 1; ++i) {
     for (int j = 1; j < g.cols - 1; ++j) {
-      if (loaded.st.tab_in[i][j] == 255 || !set[torvanelle::ico(loaded.st.tab_in, i, j)]) continue;
+      if (loaded.st.tab_in[i][j] == 255 || !set[torvanelle::ico(loaded.st.tab_in.get(), i, j)])
+        continue;
       visited.emplace_back(i, j);
       if (removes(i, j)) {
         g.at(i, j) = 255;
@@ -56,7 +57,7 @@ TEST(ForEachPixelCodedIn, VisitsWhatAPlainWalkFinds) {
         const std::vector<Position> expected = plain_walk(expected_after, set);
         support::Loaded loaded(g);
         std::vector<Position> visited;
-        torvanelle::for_each_pixel_coded_in(loaded.st.tab_in, g.rows, g.cols, set,
+        torvanelle::for_each_pixel_coded_in(loaded.st.tab_in.get(), g.rows, g.cols, set,
                                             [&](int i, int j) {
                                               visited.emplace_back(i, j);
                                               if (removes(i, j)) loaded.st.tab_in[i][j] = 255;

@@ -5,9 +5,13 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "LIB/matalloc.h"
+#include "app/treatment.h"
+#include "cleaning/deburring.h"
+#include "cleaning/thinning.h"
 #include "io/paths.h"
 
 namespace support {
@@ -49,22 +53,13 @@ Picture picture(const model::Grid& g) {
 Loaded::Loaded(const model::Grid& in) {
   st.nb_lig = in.rows;
   st.nb_col = in.cols;
-  st.tab = ucmatrice(in.cols, in.rows);
-  st.tab_in = ucmatrice(in.cols, in.rows);
-  st.tab_out = ucmatrice(in.cols, in.rows);
+  st.tab = torvanelle::OwnedRaster(in.cols, in.rows);
+  st.tab_in = torvanelle::OwnedRaster(in.cols, in.rows);
+  st.tab_out = torvanelle::OwnedRaster(in.cols, in.rows);
   for (int i = 0; i < in.rows; ++i) {
     for (int j = 0; j < in.cols; ++j)
       st.tab_in[i][j] = static_cast<std::uint8_t>(in.at(i, j));
   }
-}
-
-Loaded::~Loaded() {
-  for (std::FILE* f : {st.f1, st.f1d, st.f2, st.f2d}) {
-    if (f != nullptr) std::fclose(f);
-  }
-  frucmatrice(st.tab, st.nb_lig);
-  frucmatrice(st.tab_in, st.nb_lig);
-  frucmatrice(st.tab_out, st.nb_lig);
 }
 
 model::Grid Loaded::tab_out() const {
@@ -75,6 +70,51 @@ model::Grid Loaded::tab_out() const {
   }
   return g;
 }
+
+Cleaned clean(const model::Grid& in, bool deburr) {
+  Loaded loaded(in);
+  const torvanelle::State& st = loaded.st;
+  const torvanelle::Thinned thinned =
+      torvanelle::thinning(st.tab_in.get(), st.tab_out.get(), st.nb_lig, st.nb_col);
+  Cleaned cleaned;
+  std::ostringstream report;
+  torvanelle::say_thinning(thinned, report);
+  cleaned.thinning_report = report.str();
+  cleaned.thinned = loaded.tab_out();
+  if (deburr) {
+    std::ostringstream progress;
+    torvanelle::say_deburring(thinned.span, progress);
+    torvanelle::deburring(st.tab_out.get(), st.nb_lig, st.nb_col);
+    cleaned.deburring_report = progress.str();
+  }
+  cleaned.out = loaded.tab_out();
+  return cleaned;
+}
+
+namespace {
+int requests_made = 0;
+int failing_request = 0;
+std::size_t bytes_left = 0;
+matalloc_calloc served_before = nullptr;
+
+void* failing_calloc(std::size_t count, std::size_t size) {
+  if (++requests_made == failing_request) return nullptr;
+  if (size != 0 && count > bytes_left / size) return nullptr;
+  bytes_left -= count * size;
+  return std::calloc(count, size);
+}
+}  // namespace
+
+FailingAllocator::FailingAllocator(int fail_at, std::size_t budget) {
+  requests_made = 0;
+  failing_request = fail_at;
+  bytes_left = budget;
+  served_before = matalloc_set_calloc(failing_calloc);
+}
+
+FailingAllocator::~FailingAllocator() { matalloc_set_calloc(served_before); }
+
+int FailingAllocator::requests() { return requests_made; }
 
 ScratchDir::ScratchDir() {
   std::string name = (std::filesystem::temp_directory_path() / "torvanelle-XXXXXX").string();

@@ -2,6 +2,8 @@
 // a raster ready for the treatment.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,16 +20,37 @@ model::Grid grid(const Picture& picture);
 Picture picture(const model::Grid& g);
 
 /// A program state whose three rasters are allocated at the grid's size and whose tab_in holds
-/// the grid; the rasters are released when it goes.
+/// the grid.
 class Loaded {
  public:
   explicit Loaded(const model::Grid& in);
-  ~Loaded();
-  Loaded(const Loaded&) = delete;
-  Loaded& operator=(const Loaded&) = delete;
 
   torvanelle::State st;
   model::Grid tab_out() const;
+};
+
+/// What the engine makes of a raster, and what the program prints of it.
+struct Cleaned {
+  model::Grid thinned;           ///< after the thinning
+  std::string thinning_report;   ///< the total line, headers and counts
+  model::Grid out;               ///< after the deburring when asked for, else the thinned raster
+  std::string deburring_report;  ///< the deburring's heading and progress lines, if asked for
+};
+
+/// Runs the engine on `in`: the thinning, then the deburring when `deburr`.
+Cleaned clean(const model::Grid& in, bool deburr);
+
+/// While it lives, the allocation library's requests are served from calloc except the
+/// `fail_at`-th (counting from 1; 0: none) and every one beyond `budget` bytes in all.
+class FailingAllocator {
+ public:
+  explicit FailingAllocator(int fail_at, std::size_t budget = SIZE_MAX);
+  ~FailingAllocator();
+  FailingAllocator(const FailingAllocator&) = delete;
+  FailingAllocator& operator=(const FailingAllocator&) = delete;
+
+  /// The requests made so far.
+  static int requests();
 };
 
 /// A fresh folder under the system's temporary folder, removed with everything in it when the

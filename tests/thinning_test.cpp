@@ -97,11 +97,9 @@ class Thinning : public ::testing::TestWithParam<Example> {};
 TEST_P(Thinning, SurvivorsAndTranscript) {
   const Example& ex = GetParam();
   const model::Grid in = support::grid(ex.in);
-  support::Loaded loaded(in);
-  std::ostringstream out;
-  torvanelle::thinning(loaded.st, out);
-  EXPECT_EQ(support::picture(loaded.tab_out()), ex.out);
-  EXPECT_EQ(out.str(), ex.transcript);
+  const support::Cleaned cleaned = support::clean(in, false);
+  EXPECT_EQ(support::picture(cleaned.thinned), ex.out);
+  EXPECT_EQ(cleaned.thinning_report, ex.transcript);
   EXPECT_EQ(support::picture(model::thin(in).out), ex.out) << "the model disagrees";
 }
 
@@ -110,17 +108,19 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, Thinning, ::testing::ValuesIn(examples)
 
 TEST(ThinningSpan, IsTheLowestAndHighestNumber) {
   support::Loaded loaded(support::grid({"7.3", "...", "9.."}));
-  const torvanelle::Span span = torvanelle::contour_span(loaded.st);
+  const torvanelle::Span span = torvanelle::contour_span(loaded.st.tab_in.get(), 3, 3);
   EXPECT_EQ(span.minval, 3);
   EXPECT_EQ(span.maxval, 9);
+  EXPECT_FALSE(span.empty());
+  support::Loaded none(support::grid({"...", "..."}));
+  EXPECT_TRUE(torvanelle::contour_span(none.st.tab_in.get(), 2, 3).empty());
 }
 
 TEST(ThinningSpan, TheInputIsLeftAsItWas) {
   const model::Grid in =
       support::grid({"........", ".111111.", ".111111.", ".111111.", "........"});
   support::Loaded loaded(in);
-  std::ostringstream out;
-  torvanelle::thinning(loaded.st, out);
+  torvanelle::thinning(loaded.st.tab_in.get(), loaded.st.tab_out.get(), in.rows, in.cols);
   model::Grid after(in.rows, in.cols, 0);
   for (int i = 0; i < in.rows; ++i) {
     for (int j = 0; j < in.cols; ++j)
@@ -133,9 +133,7 @@ TEST(ThinningSpan, TheInputIsLeftAsItWas) {
 TEST(ThinningSpan, TouchingNumbersAreThinnedAsIfAlone) {
   const support::Picture both = {"........", ".111111.", ".111111.",
                                  ".222222.", ".222222.", "........"};
-  support::Loaded together(support::grid(both));
-  std::ostringstream out;
-  torvanelle::thinning(together.st, out);
+  const model::Grid together = support::clean(support::grid(both), false).thinned;
 
   model::Grid expected = support::grid(both);
   for (int number : {1, 2}) {
@@ -143,14 +141,12 @@ TEST(ThinningSpan, TouchingNumbersAreThinnedAsIfAlone) {
     for (int& v : alone.px) {
       if (v != number) v = 255;
     }
-    support::Loaded single(alone);
-    torvanelle::thinning(single.st, out);
-    const model::Grid thinned = single.tab_out();
+    const model::Grid thinned = support::clean(alone, false).thinned;
     for (std::size_t p = 0; p < expected.px.size(); ++p) {
       if (expected.px[p] == number) expected.px[p] = thinned.px[p];
     }
   }
-  EXPECT_EQ(support::picture(together.tab_out()), support::picture(expected));
+  EXPECT_EQ(support::picture(together), support::picture(expected));
 }
 
 }  // namespace

@@ -1,18 +1,17 @@
-#include "io/dialogue.h"
+#include "app/opening.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 
-#include "LIB/matalloc.h"
 #include "io/console.h"
 #include "io/descriptor.h"
 #include "io/host.h"
 #include "io/keywait.h"
 #include "io/paths.h"
+#include "io/questions.h"
 #include "io/safe_files.h"
 
 namespace torvanelle {
@@ -26,48 +25,6 @@ struct Names {
   std::string nomim2;     ///< the folder path, then the output raster path
   std::string nomdescr2;  ///< the output descriptor path
 };
-
-/// Tells whether an answer can be used, and when it cannot, tells the user why.
-using Check = std::function<bool(const std::string&)>;
-using NumberCheck = std::function<bool(std::int32_t)>;
-
-/// A name holding a NUL byte is refused: a file is opened by a NUL-terminated path, so the name
-/// would be cut short there and two different names could open one file (the output raster and
-/// the output descriptor written into each other, or an output emptying the input).
-bool holds_no_nul(const std::string& name, std::ostream& out) {
-  if (name.find('\0') == std::string::npos) return true;
-  say(out, "\n\tA name cannot hold a NUL byte: another name is expected ");
-  return false;
-}
-
-/// Asks `prompt` until the answer passes `usable`; false when standard input has ended.
-bool ask_name(std::istream& in, std::ostream& out, const char* prompt, std::string& name,
-              const Check& usable) {
-  for (;;) {
-    say(out, "%s", prompt);
-    std::string answer;
-    if (read_name(in, answer) == Read::end) return false;
-    if (holds_no_nul(answer, out) && usable(answer)) {
-      name = answer;
-      return true;
-    }
-  }
-}
-
-/// Asks `prompt` until the answer is a whole number that passes `usable`; false at end of input.
-bool ask_number(std::istream& in, std::ostream& out, const char* prompt, std::int32_t& value,
-                const NumberCheck& usable) {
-  for (;;) {
-    say(out, "%s", prompt);
-    std::int32_t answer = 0;
-    const Read read = read_number(in, out, answer);
-    if (read == Read::end) return false;
-    if (read == Read::ok && usable(answer)) {
-      value = answer;
-      return true;
-    }
-  }
-}
 
 bool any_number(std::int32_t /*value*/) { return true; }
 
@@ -109,7 +66,7 @@ bool fits(const std::string& path, std::ostream& out) {
 
 /// The folder and the input name, and the input paths built from them.
 bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
-  const Check folder_usable = [&out](const std::string& folder) {
+  const auto folder_usable = [&out](const std::string& folder) {
     // The input name needs one character at least.
     const std::size_t folder_max = input_names_max - 1;
     if (folder.size() <= folder_max) return true;
@@ -122,7 +79,7 @@ bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
     return false;
   st.nomim1 = folder_path(n.nomdir);
   n.nomim2 = st.nomim1;
-  const Check name_usable = [&](const std::string& name) {
+  const auto name_usable = [&](const std::string& name) {
     return fits(st.nomim1 + name + std::string(raster_ext), out);
   };
   if (!ask_name(in, out, "\n\tName of the input File (without extension .raw) ? ", n.nomfic1,
@@ -136,12 +93,12 @@ bool ask_input_names(State& st, Names& n, std::istream& in, std::ostream& out) {
 
 /// Descriptor missing: the size and pixel size asked, the other values set.
 bool ask_size(State& st, std::istream& in, std::ostream& out) {
-  const NumberCheck lines_usable = [&out](std::int32_t lines) {
+  const auto lines_usable = [&out](std::int32_t lines) {
     if (lines >= 0) return true;
     say(out, "\n\tThe number of lines %d is negative: 0 or more is expected ", lines);
     return false;
   };
-  const NumberCheck columns_usable = [&](std::int32_t columns) {
+  const auto columns_usable = [&](std::int32_t columns) {
     const char* fault = size_fault(st.nb_lig, columns);
     if (fault == nullptr && beyond_memory(st.nb_lig, columns, physical_memory()))
       fault = "its three rasters need more memory than this machine has";
@@ -165,12 +122,9 @@ bool ask_size(State& st, std::istream& in, std::ostream& out) {
 /// existing file is never overwritten, and none is left half written.
 Flow create_input_descriptor(State& st, const Names& n, std::ostream& out) {
   TempFile file;
-  st.f1d = file.create(host_path(n.nomdescr1), "w");
-  if (st.f1d != nullptr) {
-    const bool written = write_descriptor(st.f1d, st) && flush_to_disk(st.f1d);
-    const bool closed = std::fclose(st.f1d) == 0;
-    st.f1d = nullptr;
-    if (written && closed && file.place_if_absent()) return Flow::proceed;
+  if (file.create(host_path(n.nomdescr1), "w")) {
+    const bool written = write_descriptor(file.get(), st) && flush_to_disk(file.get());
+    if (file.close() && written && file.place_if_absent()) return Flow::proceed;
   }
   say(out, "\n\tThe file %s cannot be created: the run stops \n", n.nomdescr1.c_str());
   return Flow::failed;
@@ -199,9 +153,8 @@ std::string found_instead(int count, std::int32_t first, const std::string& stop
 /// least, an image the machine can hold.
 Flow read_descriptor_file(State& st, const Names& n, std::ostream& out) {
   std::string stopped_at;
-  const int count = read_descriptor(st.f1d, st, &stopped_at);
-  std::fclose(st.f1d);
-  st.f1d = nullptr;
+  const int count = read_descriptor(st.f1d.get(), st, &stopped_at);
+  st.f1d.reset();
   if (count < 2) {
     say(out,
         "\n\tThe descriptor %s does not begin with the numbers of lines and columns: %s; the run "
@@ -223,7 +176,7 @@ Flow read_descriptor_file(State& st, const Names& n, std::ostream& out) {
 /// user's file, and writing one in its place would lose it.
 Flow read_or_create_descriptor(State& st, const Names& n, std::istream& in, std::ostream& out) {
   errno = 0;
-  st.f1d = std::fopen(host_path(n.nomdescr1).c_str(), "r");
+  st.f1d.reset(std::fopen(host_path(n.nomdescr1).c_str(), "r"));
   if (st.f1d != nullptr) return read_descriptor_file(st, n, out);
   if (errno != ENOENT) {
     say(out, "\n\tThe file %s cannot be read (%s): the run stops \n", n.nomdescr1.c_str(),
@@ -271,21 +224,16 @@ bool output_name_usable(const State& st, const Names& n, const std::string& name
 
 /// The naming choice, asked until it is 0 or 1.
 bool ask_naming_choice(const Names& n, std::int32_t& rep, std::istream& in, std::ostream& out) {
-  for (;;) {
-    say(out, "\n\n\tName of the output image : ");
-    say(out, "\n\t\t0 -----> Taking into account the Generic Name %s ? ", n.nomfic1.c_str());
-    say(out, "\n\t\t1 -----> Creating a new File ? \n\t\t");
-    const Read read = read_number(in, out, rep);
-    if (read == Read::end) return false;
-    if (read == Read::ok && (rep == 0 || rep == 1)) return true;
-  }
+  const std::string prompt =
+      "\n\n\tName of the output image : "
+      "\n\t\t0 -----> Taking into account the Generic Name " +
+      n.nomfic1 + " ? \n\t\t1 -----> Creating a new File ? \n\t\t";
+  return ask_number_between(in, out, prompt, rep, 0, 1);
 }
 
 /// The output name chosen, and the output paths built from it.
 bool choose_output_name(const State& st, Names& n, std::istream& in, std::ostream& out) {
-  const Check usable = [&](const std::string& name) {
-    return output_name_usable(st, n, name, out);
-  };
+  const auto usable = [&](const std::string& name) { return output_name_usable(st, n, name, out); };
   for (bool chosen = false; !chosen;) {
     std::int32_t rep = -1;
     if (!ask_naming_choice(n, rep, in, out)) return false;
@@ -306,10 +254,8 @@ bool choose_output_name(const State& st, Names& n, std::istream& in, std::ostrea
 
 /// Creates one output file under its temporary name; the run removes it unless save puts it in
 /// place.
-bool create_output(TempFile& file, std::FILE*& f, const std::string& built, const char* mode,
-                   std::ostream& out) {
-  f = file.create(host_path(built), mode);
-  if (f != nullptr) return true;
+bool create_output(TempFile& file, const std::string& built, const char* mode, std::ostream& out) {
+  if (file.create(host_path(built), mode)) return true;
   say(out, "\n\tThe file %s cannot be created: the run stops \n", built.c_str());
   return false;
 }
@@ -320,10 +266,9 @@ bool create_output(TempFile& file, std::FILE*& f, const std::string& built, cons
 Flow create_outputs(State& st, const Names& n, std::ostream& out) {
   st.nomim2 = n.nomim2;
   st.nomdescr2 = n.nomdescr2;
-  if (!create_output(st.result.raster, st.f2, n.nomim2, "wb", out) ||
-      !create_output(st.result.descriptor, st.f2d, n.nomdescr2, "w", out))
+  if (!create_output(st.f2, n.nomim2, "wb", out) || !create_output(st.f2d, n.nomdescr2, "w", out))
     return Flow::failed;
-  if (!write_descriptor(st.f2d, st)) {
+  if (!write_descriptor(st.f2d.get(), st)) {
     say(out, "\n\tThe file %s cannot be written: the run stops \n", n.nomdescr2.c_str());
     return Flow::failed;
   }
@@ -332,11 +277,10 @@ Flow create_outputs(State& st, const Names& n, std::ostream& out) {
 
 /// The three rasters, columns first. 0 lines gives null rasters: the empty image.
 Flow allocate_rasters(State& st, std::ostream& out) {
-  st.tab = ucmatrice(st.nb_col, st.nb_lig);
-  st.tab_in = ucmatrice(st.nb_col, st.nb_lig);
-  st.tab_out = ucmatrice(st.nb_col, st.nb_lig);
-  if (st.nb_lig == 0 || (st.tab != nullptr && st.tab_in != nullptr && st.tab_out != nullptr))
-    return Flow::proceed;
+  st.tab = OwnedRaster(st.nb_col, st.nb_lig);
+  st.tab_in = OwnedRaster(st.nb_col, st.nb_lig);
+  st.tab_out = OwnedRaster(st.nb_col, st.nb_lig);
+  if (st.nb_lig == 0 || (st.tab && st.tab_in && st.tab_out)) return Flow::proceed;
   return say_memory_lacking(st, out);
 }
 
@@ -345,7 +289,7 @@ Flow allocate_rasters(State& st, std::ostream& out) {
 Flow open_input_raster(State& st, std::ostream& out, std::ostream& err) {
   const std::string host = host_path(st.nomim1);
   errno = 0;
-  st.f1 = std::fopen(host.c_str(), "rb");
+  st.f1.reset(std::fopen(host.c_str(), "rb"));
   if (st.f1 != nullptr) {
     // Measured by name, not through f1: seeking f1 would fill its buffer before lecture reads.
     std::error_code error;
