@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
 
   const std::vector<std::uint8_t> file = png::encode_indexed(
       cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
+  if (file.empty()) return fail("not enough memory to compress the picture");
   std::ofstream out(a.picture, std::ios::binary);
   out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   out.close();
