@@ -3,10 +3,11 @@
 //
 //   make_geotiff OUTPUT [LINES COLUMNS]
 //
-// The pixels are synthetic terrain's contour lines (tools/terrain.h) drawn with the options of
-// the sample image: at the default 400 x 600 they are images/demo/relief.raw byte for byte. The
-// raster is placed in UTM zone 31N (EPSG:32631), 10 m pixels, its top left corner at
-// (500000, 4650000); nodata 255; written as the export writes its GeoTIFFs.
+// The pixels are synthetic terrain's contour lines (tools/terrain.h). Without a size they are the
+// sample image, images/demo/relief.raw, byte for byte (400 x 600, 50 contour numbers); with one,
+// they are drawn as the benchmark draws its rasters (150 contour numbers). The raster is placed in
+// UTM zone 31N (EPSG:32631), 10 m pixels, its top left corner at (500000, 4650000); nodata 255;
+// written as the export writes its GeoTIFFs.
 
 #include <charconv>
 #include <cstring>
@@ -21,14 +22,18 @@
 
 namespace {
 
-/// The sample image's options (tools/make_sample.cpp) at the given size.
-terrain::Options options(int lines, int cols) {
+/// Without a size, the sample image's options (tools/make_sample.cpp); with one, the terrain's
+/// defaults and 150 contour numbers, as the benchmark draws its rasters.
+terrain::Options options(bool sample, int lines, int cols) {
   terrain::Options o;
   o.rows = lines;
   o.cols = cols;
-  o.levels = 50;
-  o.seed = 1;
-  o.spurs_per_megapixel = 25;
+  o.levels = 150;
+  if (sample) {
+    o.levels = 50;
+    o.seed = 1;
+    o.spurs_per_megapixel = 25;
+  }
   return o;
 }
 
@@ -61,7 +66,8 @@ int main(int argc, char** argv) {
   geo::GdalSession gdal;
   try {
     geo::ErrorTrap trap(std::cerr);
-    const std::vector<std::uint8_t> pixels = terrain::contour_raster(options(lines, cols));
+    const std::vector<std::uint8_t> pixels =
+        terrain::contour_raster(options(argc == 2, lines, cols));
     const geo::RowSource rows = [&](int first, int count, std::uint8_t* buffer) {
       const auto at = static_cast<std::size_t>(first) * cols;
       std::memcpy(buffer, pixels.data() + at, static_cast<std::size_t>(count) * cols);
