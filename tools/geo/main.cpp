@@ -29,9 +29,9 @@ import  SOURCE, a single-band 8-bit raster that GDAL reads (a GeoTIFF, say), bec
 export  STEM, a result such as images/site/dem1_venc8 (STEM.raw and STEM.txt), becomes the
         GeoTIFF OUTPUT: DEFLATE, tiled, nodata 255, one colour per contour number as the
         preview draws them. The georeference is the one of the input image that STEM.txt names
-        (C:\images\ standing for the images root, images/ unless --images-root DIR; or the
-        file of that name beside STEM), else that of STEM.raw's own sidecar. STEM.hdr is
-        written too, so that GDAL opens STEM.raw itself at its place.
+        (C:\images\ standing for the program's images root, images/, or for --images-root
+        DIR; or the file of that name beside STEM), else that of STEM.raw's own sidecar.
+        STEM.hdr is written too, so that GDAL opens STEM.raw itself at its place.
 
 --force         replace DEST's files or OUTPUT when they exist (refused otherwise)
 --images-root   the folder that stands for C:\images\ in the result's descriptor
@@ -39,6 +39,9 @@ export  STEM, a result such as images/site/dem1_venc8 (STEM.raw and STEM.txt), b
 Files appear whole or not at all; nothing is written when a command is refused. Warnings and
 progress (for rasters that take more than a second) go to standard error.
 Exit status: 0 done, 1 failed or refused, 2 command line not understood.
+
+Notes: only the source's nodata value marks background pixels; a mask or alpha band is not
+read. The ENVI headers carry no colour table: GDAL shows a raw raster in grey.
 )";
 
 struct CommandLine {
