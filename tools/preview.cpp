@@ -6,7 +6,6 @@
 // The descriptor's first two integers are the raster's lines and columns; scale (1 to 16,
 // default 1) repeats every pixel scale × scale times.
 
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/palette.h"
 #include "tools/png.h"
 
 namespace {
@@ -37,22 +37,13 @@ bool parse(int argc, char** argv, Args& a) {
   return true;
 }
 
-// Colours dark enough to read on white, ordered so that consecutive numbers contrast.
+// The palette's 256 colours, in pixel-value order.
 std::vector<png::Rgb> contour_palette() {
-  static constexpr std::array<png::Rgb, 10> cycle = {{{31, 119, 180},
-                                                      {214, 39, 40},
-                                                      {44, 160, 44},
-                                                      {255, 127, 14},
-                                                      {148, 103, 189},
-                                                      {23, 190, 207},
-                                                      {140, 86, 75},
-                                                      {227, 119, 194},
-                                                      {188, 189, 34},
-                                                      {90, 90, 90}}};
   std::vector<png::Rgb> p;
-  for (int k = 0; k < 255; ++k)
-    p.push_back(cycle[static_cast<std::size_t>(k) % cycle.size()]);
-  p.push_back({255, 255, 255});  // 255: no line
+  for (int k = 0; k < 256; ++k) {
+    const palette::Rgb c = palette::colour(static_cast<std::uint8_t>(k));
+    p.push_back({c.r, c.g, c.b});
+  }
   return p;
 }
 

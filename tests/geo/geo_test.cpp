@@ -1,0 +1,491 @@
+// torvanelle-geo: GeoTIFFs made here with GDAL's own API go through the built tool and the built
+// program and come back; every refusal leaves the folders as they were. Also the tool's library
+// pieces whose rules a round trip does not reach (pixel size, trailer, path mapping, progress).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "io/paths.h"
+#include "support.h"
+#include "tools/geo/gdal_support.h"
+#include "tools/geo/georef.h"
+#include "tools/geo/program_files.h"
+#include "tools/geo/staging.h"
+#include "tools/palette.h"
+#include "tools/terrain.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Transform = std::array<double, 6>;
+
+// GDAL for the whole test program; GDALDestroy() at the end, so that the leak checker sees
+// only what the tests themselves leak.
+class GdalEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { session_.emplace(); }
+  void TearDown() override { session_.reset(); }
+
+ private:
+  std::optional<geo::GdalSession> session_;
+};
+const auto* const gdal_environment = ::testing::AddGlobalTestEnvironment(new GdalEnvironment);
+
+constexpr Transform utm_5m = {500000, 5, 0, 4650000, 0, -5};
+
+OGRSpatialReference utm31n() {
+  OGRSpatialReference crs;
+  crs.importFromEPSG(32631);
+  crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  return crs;
+}
+
+/// What a test GeoTIFF holds besides its pixels.
+struct Source {
+  int lines = 60, cols = 80, bands = 1;
+  GDALDataType type = GDT_Byte;
+  std::optional<double> nodata = 255;
+  std::optional<Transform> transform = utm_5m;
+  std::vector<std::pair<const char*, const char*>> metadata;
+};
+
+/// Contour lines of synthetic terrain, with background: what the program is made for.
+std::string contour_pixels(int lines, int cols) {
+  terrain::Options o;
+  o.rows = lines;
+  o.cols = cols;
+  o.levels = 12;
+  o.seed = 7;
+  const std::vector<std::uint8_t> r = terrain::contour_raster(o);
+  return {r.begin(), r.end()};
+}
+
+void write_geotiff(const fs::path& path, const Source& s, std::string pixels) {
+  GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+  GDALDatasetUniquePtr ds(
+      gtiff->Create(path.string().c_str(), s.cols, s.lines, s.bands, s.type, nullptr));
+  ASSERT_TRUE(ds);
+  if (s.transform) {
+    Transform t = *s.transform;
+    ds->SetGeoTransform(t.data());
+    const OGRSpatialReference crs = utm31n();
+    ds->SetSpatialRef(&crs);
+  }
+  for (const auto& [key, value] : s.metadata)
+    ds->SetMetadataItem(key, value);
+  for (int b = 1; b <= s.bands; ++b) {
+    GDALRasterBand* band = ds->GetRasterBand(b);
+    if (s.nodata) band->SetNoDataValue(*s.nodata);
+    ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, s.cols, s.lines, pixels.data(), s.cols, s.lines,
+                             GDT_Byte, 0, 0, nullptr),
+              CE_None);
+  }
+}
+
+/// A raster as GDAL reads it back.
+struct Read {
+  std::string driver;
+  int lines = 0, cols = 0, block_cols = 0, block_lines = 0;
+  Transform transform{};
+  bool has_transform = false, same_crs = false;
+  std::optional<double> nodata;
+  std::string pixels, compression;
+  std::vector<palette::Rgb> colours;
+};
+
+Read read_raster(const fs::path& path) {
+  Read r;
+  GDALDatasetUniquePtr ds(GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER));
+  if (!ds) return r;
+  r.driver = ds->GetDriver()->GetDescription();
+  r.lines = ds->GetRasterYSize();
+  r.cols = ds->GetRasterXSize();
+  r.has_transform = ds->GetGeoTransform(r.transform.data()) == CE_None;
+  const OGRSpatialReference expected = utm31n();
+  r.same_crs = ds->GetSpatialRef() != nullptr && ds->GetSpatialRef()->IsSame(&expected);
+  GDALRasterBand* band = ds->GetRasterBand(1);
+  band->GetBlockSize(&r.block_cols, &r.block_lines);
+  int has = 0;
+  const double nodata = band->GetNoDataValue(&has);
+  if (has) r.nodata = nodata;
+  r.pixels.resize(static_cast<std::size_t>(r.lines) * r.cols);
+  EXPECT_EQ(band->RasterIO(GF_Read, 0, 0, r.cols, r.lines, r.pixels.data(), r.cols, r.lines,
+                           GDT_Byte, 0, 0, nullptr),
+            CE_None);
+  const char* compression = ds->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE");
+  r.compression = compression == nullptr ? "" : compression;
+  if (const GDALColorTable* table = band->GetColorTable(); table != nullptr) {
+    for (int k = 0; k < table->GetColorEntryCount(); ++k) {
+      const GDALColorEntry* e = table->GetColorEntry(k);
+      r.colours.push_back({static_cast<std::uint8_t>(e->c1), static_cast<std::uint8_t>(e->c2),
+                           static_cast<std::uint8_t>(e->c3)});
+    }
+  }
+  return r;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+/// Runs `command` with the shell in `dir`; its standard output and error are kept apart.
+Outcome run(const fs::path& dir, const std::string& command) {
+  const fs::path out = dir.parent_path() / "stdout.txt", err = dir.parent_path() / "stderr.txt";
+  const std::string line = "cd " + quoted(dir) + " && { " + command + "; } > " + quoted(out) +
+                           " 2> " + quoted(err) + " < /dev/null";
+  const int raw = std::system(line.c_str());
+  Outcome r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = support::read_file(out);
+  r.err = support::read_file(err);
+  return r;
+}
+
+class GeoTool : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(site_); }
+
+  /// torvanelle-geo run in the work folder with `args`.
+  Outcome geo(const std::string& args) { return run(work_, quoted(TORVANELLE_GEO) + " " + args); }
+
+  /// The program run in the work folder on images/site/dem1, keeping the name, removing spurs.
+  Outcome program() {
+    return run(work_, "printf 'site\\ndem1\\n0\\n0\\n' | " + quoted(TORVANELLE_PROGRAM));
+  }
+
+  /// Every file and folder under the work folder, hidden ones included, with its size.
+  std::set<std::string> files() const {
+    std::set<std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(work_)) {
+      const std::string size = e.is_regular_file() ? std::to_string(e.file_size()) : "dir";
+      all.insert(fs::relative(e.path(), work_).string() + " " + size);
+    }
+    return all;
+  }
+
+  /// Imports a GeoTIFF of contour lines as images/site/dem1; returns its pixels.
+  std::string imported(const Source& s = {}) {
+    const std::string pixels = contour_pixels(s.lines, s.cols);
+    write_geotiff(work_ / "map.tif", s, pixels);
+    const Outcome r = geo("import map.tif " + site_rel_ + "/dem1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return pixels;
+  }
+
+  support::ScratchDir scratch_;
+  const fs::path work_ = scratch_.path() / "work";
+  const std::string site_rel_ = std::string(torvanelle::images_root()) + "site";
+  const fs::path site_ = work_ / site_rel_;
+};
+
+void expect_placed_like_the_source(const Read& r) {
+  EXPECT_TRUE(r.has_transform);
+  EXPECT_EQ(r.transform, utm_5m);
+  EXPECT_TRUE(r.same_crs);
+  EXPECT_EQ(r.nodata, 255.0);
+}
+
+TEST_F(GeoTool, GeoTiffGoesThroughImportTheProgramAndExportWithItsPlaceKept) {
+  const std::string pixels = imported();
+  EXPECT_EQ(support::read_file(site_ / "dem1.raw"), pixels);
+  EXPECT_EQ(support::read_file(site_ / "dem1.txt"), "60\n80\n1\n0\n255\n5\n");
+  const Read input = read_raster(site_ / "dem1.raw");
+  EXPECT_EQ(input.driver, "ENVI") << "GDAL opens the imported raw raster through its header";
+  expect_placed_like_the_source(input);
+
+  const Outcome cleaned = program();
+  ASSERT_EQ(cleaned.status, 0) << cleaned.out;
+  const std::string result = support::read_file(site_ / "dem1_venc8.raw");
+  ASSERT_EQ(result.size(), pixels.size());
+  EXPECT_NE(result, pixels) << "the program thinned nothing: the checks below would prove little";
+
+  const Outcome exported = geo("export " + site_rel_ + "/dem1_venc8 cleaned.tif");
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(exported.err, "");
+  const Read tif = read_raster(work_ / "cleaned.tif");
+  EXPECT_EQ(tif.driver, "GTiff");
+  expect_placed_like_the_source(tif);
+  EXPECT_EQ(tif.pixels, result);
+  EXPECT_EQ(tif.compression, "DEFLATE");
+  EXPECT_EQ(tif.block_cols, 256) << "tiled, not in strips of whole rows";
+  ASSERT_EQ(tif.colours.size(), 256u);
+  for (int k = 0; k < 256; ++k) {
+    const palette::Rgb want = palette::colour(static_cast<std::uint8_t>(k));
+    EXPECT_EQ(tif.colours[k].r, want.r) << k;
+    EXPECT_EQ(tif.colours[k].g, want.g) << k;
+    EXPECT_EQ(tif.colours[k].b, want.b) << k;
+  }
+  const Read raw_result = read_raster(site_ / "dem1_venc8.raw");
+  EXPECT_EQ(raw_result.driver, "ENVI") << "the export wrote the result's header";
+  expect_placed_like_the_source(raw_result);
+  EXPECT_EQ(raw_result.pixels, result);
+}
+
+TEST_F(GeoTool, ImportMakesNodataPixelsTheBackground) {
+  std::string pixels(6 * 5, '\x03');
+  pixels[0] = '\x07';
+  pixels[7] = '\x07';
+  pixels[12] = '\xff';
+  Source s;
+  s.lines = 6;
+  s.cols = 5;
+  s.nodata = 7;
+  write_geotiff(work_ / "map.tif", s, pixels);
+  ASSERT_EQ(geo("import map.tif " + site_rel_ + "/dem1").status, 0);
+  std::string expected = pixels;
+  expected[0] = expected[7] = '\xff';
+  EXPECT_EQ(support::read_file(site_ / "dem1.raw"), expected);
+  EXPECT_EQ(read_raster(site_ / "dem1.raw").nodata, 255.0);
+}
+
+TEST_F(GeoTool, AltitudesComeFromTheSourcesMetadataAndGoBackOut) {
+  Source s;
+  s.metadata = {{"LOWEST_ALTITUDE", "120"}, {"HIGHEST_ALTITUDE", "-35"}};
+  imported(s);
+  EXPECT_EQ(support::read_file(site_ / "dem1.txt"), "60\n80\n1\n120\n-35\n5\n");
+  ASSERT_EQ(program().status, 0);
+  ASSERT_EQ(geo("export " + site_rel_ + "/dem1_venc8 cleaned.tif").status, 0);
+  const Outcome again = geo("import cleaned.tif " + site_rel_ + "/again");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(support::read_file(site_ / "again.txt"), "60\n80\n1\n120\n-35\n5\n");
+}
+
+TEST_F(GeoTool, AltitudeThatIsNotAWholeNumberIsWarnedAboutAndLeftAtItsDefault) {
+  Source s;
+  s.metadata = {{"LOWEST_ALTITUDE", "12.5"}};
+  write_geotiff(work_ / "map.tif", s, contour_pixels(60, 80));
+  const Outcome r = geo("import map.tif " + site_rel_ + "/dem1");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "warning: the metadata item LOWEST_ALTITUDE = 12.5 is not a whole number\n");
+  EXPECT_EQ(support::read_file(site_ / "dem1.txt"), "60\n80\n1\n0\n255\n5\n");
+}
+
+TEST_F(GeoTool, RefusedImportsSayWhyAndWriteNothing) {
+  const std::string pixels = contour_pixels(60, 80);
+  Source u16, rgb;
+  u16.type = GDT_UInt16;
+  rgb.bands = 3;
+  write_geotiff(work_ / "u16.tif", u16, pixels);
+  write_geotiff(work_ / "rgb.tif", rgb, pixels);
+  write_geotiff(work_ / "map.tif", {}, pixels);
+  support::write_file(work_ / "notes.txt", "not a raster\n");
+  support::write_file(site_ / "taken.txt", "60\n80\n1\n0\n255\n5\n");
+  const std::string dest = " " + site_rel_ + "/dem1";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"import u16.tif" + dest, "u16.tif holds UInt16 pixels: only 8-bit rasters"},
+      {"import rgb.tif" + dest, "rgb.tif has 3 bands: only a single-band raster"},
+      {"import map.tif images-elsewhere/dem1", "the folder images-elsewhere does not exist"},
+      {"import map.tif " + site_rel_ + "/taken", "taken.txt exists (--force replaces it)"},
+      {"import absent.tif" + dest, "absent.tif: no such file"},
+      {"import notes.txt" + dest, "cannot read notes.txt: "},
+  };
+  const std::set<std::string> before = files();
+  for (const auto& [args, message] : cases) {
+    const Outcome r = geo(args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find("torvanelle-geo: "), std::string::npos) << args << ": " << r.err;
+    EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+    EXPECT_EQ(files(), before) << args;
+  }
+  const Outcome forced = geo("import --force map.tif " + site_rel_ + "/taken");
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(support::read_file(site_ / "taken.raw"), pixels);
+}
+
+TEST_F(GeoTool, ExportTakesThePlaceFromTheResultsOwnSidecarWhenTheInputIsGone) {
+  imported();
+  ASSERT_EQ(program().status, 0);
+  ASSERT_EQ(geo("export " + site_rel_ + "/dem1_venc8 first.tif").status, 0);
+  fs::remove(site_ / "dem1.raw");
+  fs::remove(site_ / "dem1.hdr");
+  const std::string header = support::read_file(site_ / "dem1_venc8.hdr");
+  const Outcome r = geo("export " + site_rel_ + "/dem1_venc8.raw second.tif");
+  ASSERT_EQ(r.status, 0) << r.err;
+  expect_placed_like_the_source(read_raster(work_ / "second.tif"));
+  EXPECT_EQ(support::read_file(site_ / "dem1_venc8.hdr"), header) << "its own sidecar is kept";
+}
+
+TEST_F(GeoTool, ExportFindsTheInputUnderTheImagesRootItIsGiven) {
+  imported();
+  ASSERT_EQ(program().status, 0);
+  // The result alone in another folder: only the images root leads back to its input.
+  fs::create_directories(work_ / "results");
+  for (const char* ext : {".raw", ".txt"})
+    fs::rename(site_ / (std::string("dem1_venc8") + ext),
+               work_ / "results" / (std::string("dem1_venc8") + ext));
+  fs::rename(site_.parent_path(), work_ / "survey");
+  const Outcome lost = geo("export results/dem1_venc8 out.tif");
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_NE(lost.err.find("no georeference for results/dem1_venc8"), std::string::npos) << lost.err;
+  const Outcome found = geo("export --images-root survey results/dem1_venc8 out.tif");
+  ASSERT_EQ(found.status, 0) << found.err;
+  expect_placed_like_the_source(read_raster(work_ / "out.tif"));
+}
+
+TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
+  imported();
+  const std::string trailer = "\n input image : C:\\images\\site\\dem1.raw \n";
+  const std::string raster = contour_pixels(60, 80);
+  support::write_file(site_ / "good.raw", raster);
+  support::write_file(site_ / "good.txt", "60\n80\n1\n0\n255\n5\n" + trailer);
+  support::write_file(site_ / "short.raw", raster.substr(100));
+  support::write_file(site_ / "short.txt", "60\n80\n1\n0\n255\n5\n" + trailer);
+  support::write_file(site_ / "five.raw", raster);
+  support::write_file(site_ / "five.txt", "60\n80\n1\n0\n255\n");
+  support::write_file(site_ / "other.raw", raster.substr(0, 40 * 80));
+  support::write_file(site_ / "other.txt", "40\n80\n1\n0\n255\n5\n" + trailer);
+  support::write_file(site_ / "nameless.raw", raster);
+  support::write_file(site_ / "nameless.txt", "60\n80\n1\n0\n255\n5\n");
+  support::write_file(site_ / "norow.txt", "60\n80\n1\n0\n255\n5\n" + trailer);
+  support::write_file(work_ / "taken.tif", "x");
+  const std::string s = site_rel_ + "/";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"export " + s + "absent out.tif", "absent.txt: no such file"},
+      {"export " + s + "norow out.tif", "norow.raw: no such file"},
+      {"export " + s + "short out.tif",
+       "short.raw holds 4700 bytes where its descriptor gives 4800"},
+      {"export " + s + "five out.tif", "five.txt does not hold the six integers of a descriptor"},
+      {"export " + s + "other out.tif", "dem1.raw is 60 x 80, not the result's size"},
+      {"export " + s + "nameless out.tif", "nameless.txt names no input image"},
+      {"export " + s + "good taken.tif", "taken.tif exists (--force replaces it)"},
+      {"export " + s + "good elsewhere/out.tif", "the folder elsewhere does not exist"},
+  };
+  const std::set<std::string> before = files();
+  for (const auto& [args, message] : cases) {
+    const Outcome r = geo(args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+    EXPECT_EQ(files(), before) << args;
+  }
+  const Outcome forced = geo("export --force " + s + "good taken.tif");
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(read_raster(work_ / "taken.tif").pixels, raster);
+}
+
+TEST_F(GeoTool, HelpAndCommandLinesNotUnderstood) {
+  const Outcome help = geo("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: torvanelle-geo import [--force] SOURCE DEST\n", 0), 0u);
+  EXPECT_EQ(help.err, "");
+  for (const char* args :
+       {"", "import a.tif", "import a.tif b c", "convert a b", "import --fast a.tif b",
+        "import --images-root r a.tif b", "export --images-root"}) {
+    const Outcome r = geo(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err.rfind("usage: ", 0), 0u) << args;
+  }
+}
+
+// The library's rules, on inputs a round trip does not reach.
+
+TEST(PixelSize, IsTheRoundedPixelWidthWithAWarningForEachApproximation) {
+  struct Case {
+    Transform t;
+    bool georeferenced;
+    int size;
+    std::string warning;
+  };
+  const std::vector<Case> cases = {
+      {utm_5m, true, 5, ""},
+      {{0, 3, 4, 0, 4, -3}, true, 5, ""},  // rotated: columns and rows both 5 units apart
+      {{0, 2.5, 0, 0, 0, -2.5}, true, 3, "the pixel width 2.5 is not a whole number"},
+      {{0, 5, 0, 0, 0, -4}, true, 5, "the pixels are not square (5 by 4 CRS units)"},
+      {{0, 0.0001, 0, 0, 0, -0.0001}, true, 0, "the pixel width 0.0001 is not a whole number"},
+      {utm_5m, false, 1, "the source has no georeference: pixel size 1"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream log;
+    const geo::Georef g{c.t, c.georeferenced, std::nullopt};
+    EXPECT_EQ(geo::pixel_size(g, log), c.size) << log.str();
+    if (c.warning.empty()) {
+      EXPECT_EQ(log.str(), "");
+    } else {
+      EXPECT_NE(log.str().find(c.warning), std::string::npos) << log.str();
+    }
+  }
+  std::ostringstream log;
+  EXPECT_THROW(geo::pixel_size({{0, 1e12, 0, 0, 0, -1e12}, true, std::nullopt}, log), geo::Error);
+}
+
+TEST(Trailer, NamesTheInputAsTheProgramWroteIt) {
+  const std::string written =
+      "400\n600\n1\n0\n255\n10\n\n input image : C:\\images\\site\\dem1.raw \n\n Ebarbulation "
+      "treatment\n\n\t\t\t\tContour lines thinned by Torvanelle\n";
+  EXPECT_EQ(geo::trailer_input_image(written), "C:\\images\\site\\dem1.raw");
+  EXPECT_EQ(geo::trailer_input_image("1\r\n2\r\n\r\n input image : C:\\images\\a\\b.raw \r\n"),
+            "C:\\images\\a\\b.raw");
+  EXPECT_EQ(geo::trailer_input_image("400\n600\n1\n0\n255\n10\n"), std::nullopt);
+  EXPECT_EQ(geo::trailer_input_image("\n input image :  \n"), std::nullopt);
+}
+
+/// The candidates as strings (GoogleTest cannot print paths).
+std::vector<std::string> candidates(const std::string& built,
+                                    const std::optional<fs::path>& images_root,
+                                    const fs::path& result_dir) {
+  std::vector<std::string> found;
+  for (const fs::path& p : geo::input_image_candidates(built, images_root, result_dir))
+    found.push_back(p.string());
+  return found;
+}
+
+TEST(InputImage, IsLookedForWhereTheProgramOpensItThenBesideTheResult) {
+  const std::string built = "C:\\images\\site\\dem1.raw";
+  const std::string mapped = torvanelle::host_path(built);
+  EXPECT_EQ(candidates(built, std::nullopt, "out"),
+            (std::vector<std::string>{mapped, "out/dem1.raw"}));
+  EXPECT_EQ(candidates(built, fs::path("/data/survey"), "out"),
+            (std::vector<std::string>{"/data/survey/site/dem1.raw", "out/dem1.raw"}));
+  EXPECT_EQ(candidates(built, std::nullopt, fs::path(mapped).parent_path()),
+            std::vector<std::string>{mapped});
+}
+
+TEST(Progress, ShowsTenthsOnceTheDelayHasPassedAndNothingBefore) {
+  std::ostringstream shown, hidden;
+  geo::Progress slow(shown, "export", std::chrono::milliseconds(0));
+  geo::Progress quick(hidden, "export", std::chrono::hours(1));
+  for (double f : {0.05, 0.25, 0.25, 0.61, 1.0}) {
+    slow.update(f);
+    quick.update(f);
+  }
+  EXPECT_EQ(shown.str(), "export: 0...10...20...30...40...50...60...70...80...90...100 - done.\n");
+  EXPECT_EQ(hidden.str(), "");
+}
+
+TEST(Staging, FilesAppearOnCommitAndTheScratchFolderGoes) {
+  support::ScratchDir scratch;
+  const fs::path dir = scratch.path();
+  support::write_file(dir / "b.txt", "old");
+  {
+    geo::Staging staged(dir);
+    support::write_file(staged.file("a.txt"), "A");
+    support::write_file(staged.file("b.txt"), "B");
+    support::write_file(staged.file("scrap"), "left out");
+    EXPECT_EQ(support::read_file(dir / "b.txt"), "old") << "nothing moves before commit()";
+    staged.commit({"a.txt", "b.txt"});
+  }
+  {
+    geo::Staging abandoned(dir);
+    support::write_file(abandoned.file("c.txt"), "C");
+  }
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir))
+    names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(support::read_file(dir / "b.txt"), "B");
+}
+
+}  // namespace
