@@ -31,7 +31,8 @@ void say_thinning(const Thinned& thinned, std::ostream& out) {
   };
   // Without any contour pixel the span keeps its starting values, 300 and 0, and the total
   // printed is -299: the report has always said so, and scripts reading it may rely on it.
-  print("\n\n\tTotal number of contour lines : %d ", span.maxval - span.minval + 1);
+  const std::int32_t num_item = span.maxval - span.minval + 1;
+  print("\n\n\tTotal number of contour lines : %d ", num_item);
   for (std::int32_t k = span.minval; k <= span.maxval; ++k) {
     print("\n\n\tTreatment of the contour line number %d \n", k);
     for (const std::int32_t modif : thinned.modifications[static_cast<std::size_t>(k)])
