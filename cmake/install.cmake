@@ -1,0 +1,49 @@
+# What `cmake --install` puts where, and the packages CPack makes of it: a Debian package on
+# Linux, a zip on Windows. Only what was built is installed; the tests, the benchmark and the
+# sample's maker are not.
+include(GNUInstallDirs)
+
+if(WIN32)
+  # The zip: the programs, the README and the license at its top, the sample under images/demo,
+  # so that images/ can be moved to C:\images\ as it is.
+  set(TORVANELLE_INSTALL_BIN .)
+  set(TORVANELLE_INSTALL_DOC .)
+  set(TORVANELLE_INSTALL_SAMPLE images/demo)
+else()
+  set(TORVANELLE_INSTALL_BIN ${CMAKE_INSTALL_BINDIR})
+  set(TORVANELLE_INSTALL_DOC ${CMAKE_INSTALL_DOCDIR})
+  set(TORVANELLE_INSTALL_SAMPLE ${CMAKE_INSTALL_DOCDIR}/images/demo)
+  install(FILES man/torvanelle.1 man/preview.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+install(TARGETS torvanelle preview RUNTIME DESTINATION ${TORVANELLE_INSTALL_BIN})
+install(FILES README.md LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC})
+install(FILES images/demo/relief.raw images/demo/relief.txt images/demo/answers.txt
+        DESTINATION ${TORVANELLE_INSTALL_SAMPLE})
+
+set(CPACK_PACKAGE_NAME torvanelle)
+set(CPACK_PACKAGE_VENDOR "The Torvanelle developers")
+set(CPACK_PACKAGE_CONTACT "The Torvanelle developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thin the contour lines of contour rasters")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Torvanelle cleans rasters of contour lines, each pixel holding the number of the contour "
+    "line through it, before they are vectorised: it thins every line, scan after scan, by "
+    "removing the pixels whose two or three neighbours of the same line hang together, keeps "
+    "touching lines of different numbers apart, optionally removes one-point spurs, and writes "
+    "the result beside the input. With it come preview, which draws such rasters as PNG "
+    "pictures, and, when built with GDAL, torvanelle-geo, which carries them to and from "
+    "GeoTIFF at their place on the map.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows-x86_64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
