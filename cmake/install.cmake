@@ -25,7 +25,7 @@ set(CPACK_PACKAGE_NAME torvanelle)
 set(CPACK_PACKAGE_VENDOR "The Torvanelle developers")
 set(CPACK_PACKAGE_CONTACT "The Torvanelle developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thin the contour lines of contour rasters")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Torvanelle cleans rasters of contour lines, each pixel holding the number of the contour "
     "line through it, before they are vectorised: it thins every line, scan after scan, by "
     "removing the pixels whose two or three neighbours of the same line hang together, keeps "
