@@ -32,6 +32,15 @@ constexpr std::array<std::uint8_t, 256> links = [] {
 
 namespace {
 
+/// joined[code]: how many pixels a pixel with that code is joined to. A table rather than a
+/// count of bits: without a bit-count instruction in the target, that is a call per pixel.
+constexpr std::array<std::uint8_t, 256> joined = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (std::size_t code = 0; code < 256; ++code)
+    table[code] = static_cast<std::uint8_t>(std::popcount(links[code]));
+  return table;
+}();
+
 constexpr int no_junction = -1;
 
 /// A run of the skeleton between two nodes (end pixels or junctions), or a ring; at each end the
@@ -85,7 +94,7 @@ class Tracer {
            static_cast<std::size_t>(j);
   }
   std::uint8_t links_of(int i, int j) const { return links[s_.code(i, j)]; }
-  int degree(int i, int j) const { return std::popcount(links_of(i, j)); }
+  int degree(int i, int j) const { return joined[s_.code(i, j)]; }
   static Pixel image_pixel(int i, int j) { return {i - 1, j - 1}; }
 
   template <class Visit>
@@ -184,11 +193,11 @@ class Tracer {
     Run run{Line{s_.row(i)[j], {image_pixel(i, j)}}, {junction_at(i, j), no_junction}};
     i += steps[dir].drow;
     j += steps[dir].dcol;
-    for (std::uint8_t l = links_of(i, j); std::popcount(l) == 2; l = links_of(i, j)) {
+    for (std::uint8_t code = s_.code(i, j); joined[code] == 2; code = s_.code(i, j)) {
       passed_.set(index(i, j));
       run.line.pixels.push_back(image_pixel(i, j));
       const int back = (dir + 4) % 8;
-      dir = std::countr_zero(static_cast<std::uint8_t>(l & ~(1u << back)));
+      dir = std::countr_zero(static_cast<std::uint8_t>(links[code] & ~(1u << back)));
       i += steps[dir].drow;
       j += steps[dir].dcol;
     }
