@@ -155,12 +155,17 @@ TEST(VectTool, RawRasterWithoutGeoreferenceGivesPixelCentres) {
       << "ENVI\nsamples = " << im.cols << "\nlines = " << im.rows
       << "\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
          "interleave = bsq\nbyte order = 0\n";
-  const Result r = run({dir / "sheet_venc8.raw", dir / "lines.geojson"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<Feature> f = read_back(dir / "lines.geojson");
-  ASSERT_EQ(f.size(), 2u);
-  EXPECT_EQ(f[0].points.front(), std::make_pair(4.5, 3.5));
-  EXPECT_EQ(f[1].points.front(), std::make_pair(2.5, 1.5));
+  for (const std::string name : {"lines.geojson", "lines.gpkg"}) {
+    const Result r = run({dir / "sheet_venc8.raw", dir / name});
+    ASSERT_EQ(r.status, 0) << r.err;
+    OGRSpatialReference crs;
+    const std::vector<Feature> f = read_back(dir / name, &crs);
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[0].points.front(), std::make_pair(4.5, 3.5));
+    EXPECT_EQ(f[1].points.front(), std::make_pair(2.5, 1.5));
+    // GeoJSON's coordinates are degrees by definition; a GeoPackage can say they are not.
+    EXPECT_TRUE(name != "lines.gpkg" || !crs.IsGeographic()) << "pixel coordinates in degrees";
+  }
 }
 
 TEST(VectTool, NodataValueMeansNoLine) {

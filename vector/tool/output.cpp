@@ -109,7 +109,13 @@ namespace {
 
 /// The layer, with its fields, in a new dataset.
 OGRLayer* create_layer(GDALDataset& d, const ToolOptions& o, const Source& s, std::string& error) {
-  OGRLayer* layer = d.CreateLayer(o.layer.c_str(), s.crs.get(), wkbLineString, nullptr);
+  // GeoPackage files a layer without a CRS under its undefined geographic SRS; pixel coordinates
+  // are Cartesian, which its undefined Cartesian SRS stands for, chosen by that name.
+  OGRSpatialReference cartesian;
+  cartesian.SetLocalCS("Undefined cartesian SRS");
+  const bool gpkg = EQUAL(o.format.c_str(), "GPKG");
+  OGRSpatialReference* crs = s.crs ? s.crs.get() : gpkg ? &cartesian : nullptr;
+  OGRLayer* layer = d.CreateLayer(o.layer.c_str(), crs, wkbLineString, nullptr);
   if (layer == nullptr) {
     error = std::string("cannot create the layer: ") + CPLGetLastErrorMsg();
     return nullptr;
