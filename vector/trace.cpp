@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <map>
 #include <unordered_map>
 #include <utility>
 
@@ -256,6 +257,7 @@ class Joiner {
   std::vector<Line> lines(const std::vector<Line>& junctions, int min_branch) {
     for (std::size_t c = 0; c < ends_at_.size(); ++c)
       prune(ends_at_[c], min_branch);
+    close_eyes(2 * min_branch);
     for (std::size_t c = 0; c < ends_at_.size(); ++c)
       join(c, junctions[c]);
     for (std::size_t r = 0; r < runs_.size(); ++r) {
@@ -275,17 +277,47 @@ class Joiner {
   }
   bool live(std::size_t r) const { return !pruned_[r] && !used_[r]; }
 
+  /// Closes the eyes left by pinholes: a hole of a pixel or two in a band makes the skeleton go
+  /// round it in two short runs between two junctions, with the line going on from both. A
+  /// contour line has no such eye, so of the runs shorter than `eye` pixels that join the same two
+  /// junctions, each of which keeps another run, only the shortest stays.
+  void close_eyes(int eye) {
+    std::map<std::pair<int, int>, std::vector<std::size_t>> joining;  // junction pair -> runs
+    std::vector<int> meeting(ends_at_.size());
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+      if (pruned_[r]) continue;
+      const auto [a, b] = runs_[r].junction;
+      for (const int c : {a, b}) {
+        if (c != no_junction) ++meeting[static_cast<std::size_t>(c)];
+      }
+      if (a != no_junction && b != no_junction && a != b && runs_[r].free < eye)
+        joining[std::minmax(a, b)].push_back(r);
+    }
+    for (auto& [pair, runs] : joining) {
+      const auto sides = static_cast<int>(runs.size());
+      const bool goes_on = meeting[static_cast<std::size_t>(pair.first)] > sides &&
+                           meeting[static_cast<std::size_t>(pair.second)] > sides;
+      if (sides < 2 || !goes_on) continue;
+      std::stable_sort(runs.begin(), runs.end(), [this](std::size_t x, std::size_t y) {
+        return runs_[x].free < runs_[y].free;
+      });
+      for (std::size_t k = 1; k < runs.size(); ++k)
+        pruned_[runs[k]] = true;
+    }
+  }
+
   /// Prunes the short branches of one junction, shortest first, while three runs or more meet it.
   void prune(const std::vector<std::size_t>& ends, int min_branch) {
     std::vector<std::size_t> branches;
     for (const std::size_t e : ends) {
       const Run& run = runs_[e / 2];
-      if (run.branch() && run.free < min_branch) branches.push_back(e / 2);
+      if (!pruned_[e / 2] && run.branch() && run.free < min_branch) branches.push_back(e / 2);
     }
     std::stable_sort(branches.begin(), branches.end(), [this](std::size_t a, std::size_t b) {
       return runs_[a].free < runs_[b].free;
     });
-    std::size_t meeting = ends.size();
+    std::size_t meeting = static_cast<std::size_t>(
+        std::count_if(ends.begin(), ends.end(), [this](std::size_t e) { return !pruned_[e / 2]; }));
     for (const std::size_t r : branches) {
       if (meeting <= 2) break;
       pruned_[r] = true;

@@ -26,9 +26,10 @@ extern const std::array<std::uint8_t, 256> links;
 ///
 /// At a junction where three lines or more meet, the branches shorter than `min_branch` pixels
 /// (the junction pixel not counted) that end in an end pixel are pruned, shortest first, as long
-/// as two lines are left; a junction left with two lines joins them into one (closed when both
-/// are the same line). Lines come ordered by number, then by where their tracing started in scan
-/// order.
+/// as two lines are left. Then, of the lines shorter than 2 x `min_branch` that join the same two
+/// junctions, each of which keeps another line, only the shortest stays: the eye round a pinhole
+/// in a band. A junction left with two lines joins them into one (closed when both are the same
+/// line). Lines come ordered by number, then by where their tracing started in scan order.
 std::vector<Line> trace(const Framed& skeleton, int min_branch);
 std::vector<Line> trace(const Image& skeleton, int min_branch);
 

@@ -119,6 +119,30 @@ TEST(Trace, RingWithASpurComesBackClosed) {
   EXPECT_TRUE(kept[0].closed() != kept[1].closed());
 }
 
+TEST(Trace, PinholeInABandIsTracedThroughOneSide) {
+  const auto lines =
+      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"});
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(
+      lines[0].pixels,
+      pixels({{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {1, 6}, {2, 7}, {2, 8}, {2, 9}, {2, 10}}));
+  EXPECT_EQ(
+      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"}, 0)
+          .size(),
+      4u)
+      << "without pruning, the eye's two sides are lines of their own";
+}
+
+// Two short spurs make the ring two short runs between two junctions, like an eye; but no line
+// goes on from the junctions once the spurs are pruned, so it stays a ring.
+TEST(Trace, SmallRingWithTwoSpursStaysClosed) {
+  const auto lines =
+      lines_of({"..........", "....1.....", "....1.....", "..1111....", ".1....1...", ".1....1...",
+                "..1111....", "....1.....", "....1.....", ".........."});
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0].closed()) << describe(lines[0]);
+}
+
 TEST(Trace, DotIsALineOfOnePixel) {
   const auto lines = lines_of({"...", ".#.", "..."});
   ASSERT_EQ(lines.size(), 1u);
