@@ -12,10 +12,8 @@ namespace {
 using torvanelle::vect::Framed;
 using torvanelle::vect::Image;
 using torvanelle::vect::no_line;
-using torvanelle::vect::pass_sides;
 using torvanelle::vect::simple;
 using torvanelle::vect::skeleton;
-using torvanelle::vect::thinnable;
 using vtest::image;
 using vtest::picture;
 
@@ -44,15 +42,6 @@ TEST(SimpleSet, IsTheCodesOfYokoiConnectivityNumberOne) {
   EXPECT_FALSE(simple[255]);          // an inner pixel would open a hole
   EXPECT_FALSE(simple[0b0010'0010]);  // north and south only: the line would break
   EXPECT_TRUE(simple[0b0000'0011]);   // north-west and north hang together
-}
-
-TEST(ThinnableSets, NeedTheSideAbsentTwoNeighboursAndASimplePixel) {
-  for (std::size_t s = 0; s < 4; ++s) {
-    for (unsigned code = 0; code < 256; ++code) {
-      const bool expected = !(code & pass_sides[s]) && std::popcount(code) >= 2 && simple[code];
-      EXPECT_EQ(thinnable[s][code], expected) << "side " << s << " code " << code;
-    }
-  }
 }
 
 // The engine's worklists against full scans of each number on its own, simple points tested by

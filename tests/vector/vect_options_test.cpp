@@ -68,15 +68,18 @@ TEST(VectOptions, Errors) {
   }
 }
 
+// The extensions the README names, in any case; any other needs --format.
 TEST(VectOptions, FormatFromTheExtension) {
-  EXPECT_EQ(format_for("a/b.gpkg"), "GPKG");
-  EXPECT_EQ(format_for("B.GPKG"), "GPKG");
-  EXPECT_EQ(format_for("c.geojson"), "GeoJSON");
-  EXPECT_EQ(format_for("c.json"), "GeoJSON");
-  EXPECT_EQ(format_for("d.shp"), "ESRI Shapefile");
-  EXPECT_EQ(format_for("e.fgb"), "FlatGeobuf");
-  EXPECT_EQ(format_for("gpkg"), "");
-  EXPECT_EQ(format_for("f.tif"), "");
+  const std::vector<std::pair<std::string, std::string>> cases = {{"a/b.gpkg", "GPKG"},
+                                                                  {"B.GPKG", "GPKG"},
+                                                                  {"c.geojson", "GeoJSON"},
+                                                                  {"c.json", "GeoJSON"},
+                                                                  {"d.shp", "ESRI Shapefile"},
+                                                                  {"e.fgb", "FlatGeobuf"},
+                                                                  {"gpkg", ""},
+                                                                  {"f.tif", ""}};
+  for (const auto& [path, driver] : cases)
+    EXPECT_EQ(format_for(path), driver) << path;
 }
 
 }  // namespace
