@@ -85,13 +85,20 @@ fs::path PendingOutput::path() const {
 }
 
 bool PendingOutput::commit(bool overwrite, std::string& error) {
-  std::vector<fs::path> old;
-  if (overwrite && fs::exists(output_)) old = dataset_files(output_);
+  std::error_code ec;
+  std::vector<fs::path> written;
+  for (fs::directory_iterator file(folder_, ec), end; !ec && file != end; file.increment(ec))
+    written.push_back(file->path());
+  if (ec) {
+    error = "cannot list the result's files: " + ec.message();
+    return false;
+  }
+  const std::vector<fs::path> old =
+      overwrite && fs::exists(output_, ec) ? dataset_files(output_) : std::vector<fs::path>{};
   std::set<fs::path> moved;
-  for (const fs::directory_entry& file : fs::directory_iterator(folder_)) {
-    const fs::path to = folder_of(output_) / file.path().filename();
-    std::error_code ec;
-    fs::rename(file.path(), to, ec);
+  for (const fs::path& file : written) {
+    const fs::path to = folder_of(output_) / file.filename();
+    fs::rename(file, to, ec);
     if (ec) {
       error = "cannot move the result to '" + to.string() + "': " + ec.message();
       return false;
@@ -99,7 +106,6 @@ bool PendingOutput::commit(bool overwrite, std::string& error) {
     moved.insert(to.filename());
   }
   for (const fs::path& f : old) {
-    std::error_code ec;
     if (!moved.contains(f.filename())) fs::remove(f, ec);
   }
   return true;

@@ -44,16 +44,7 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, Progress& prog
 /// Everything after the options are read; false with `error` set on failure.
 bool vectorise_to_file(const ToolOptions& o, std::ostream& err, std::string& error) {
   if (error = unwritable(o); !error.empty()) return false;
-  Progress silent(nullptr);
-  Progress loud(&err);
-  const bool large = [&] {
-    GDALDataset* peek = GDALDataset::Open(o.source.c_str(), GDAL_OF_RASTER);
-    const long long pixels =
-        peek == nullptr ? 0 : 1LL * peek->GetRasterXSize() * peek->GetRasterYSize();
-    GDALClose(peek);
-    return pixels >= progress_pixels;
-  }();
-  Progress& progress = large && !o.quiet ? loud : silent;
+  Progress progress(o.quiet ? nullptr : &err, progress_pixels);
   std::optional<Source> source = read_source(o.source, error, progress);
   if (!source) return false;
   const std::vector<Line> lines = vectorise(*source, o, progress);

@@ -54,6 +54,7 @@ std::optional<Source> read_source(const std::string& path, std::string& error, P
   Source s;
   const int cols = d->GetRasterXSize(), rows = d->GetRasterYSize();
   s.image = Image(rows, cols);
+  progress.raster(1LL * cols * rows);
   progress.stage("reading " + std::to_string(cols) + " x " + std::to_string(rows) + " pixels");
   GDALRasterIOExtraArg extra;
   INIT_RASTERIO_EXTRA_ARG(extra);
