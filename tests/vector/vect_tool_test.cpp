@@ -7,10 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
+#include "support.h"
 #include "vector/tool/progress.h"
 #include "vector/tool/run.h"
 #include "vector_support.h"
@@ -20,28 +20,19 @@ namespace {
 namespace fs = std::filesystem;
 using torvanelle::vect::tool::Progress;
 
-/// A fresh folder, removed with its content when the object goes.
+/// A scratch folder (support.h) with paths in it as strings, and the names it holds.
 class Scratch {
  public:
-  Scratch() {
-    static int n = 0;
-    path_ = fs::temp_directory_path() /
-            ("torvanelle_vect_test_" +
-             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-             std::to_string(n++) + "_" + std::to_string(std::rand()));
-    fs::create_directories(path_);
-  }
-  ~Scratch() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string operator/(const std::string& name) const { return (dir_.path() / name).string(); }
   std::set<std::string> listing() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_))
+    for (const auto& e : fs::directory_iterator(dir_.path()))
       names.insert(e.path().filename().string());
     return names;
   }
 
  private:
-  fs::path path_;
+  support::ScratchDir dir_;
 };
 
 struct Closer {
@@ -148,13 +139,11 @@ TEST(VectTool, GeoreferenceAndCrsReachTheLines) {
 TEST(VectTool, RawRasterWithoutGeoreferenceGivesPixelCentres) {
   Scratch dir;
   const torvanelle::vect::Image im = vtest::image(sheet);
-  std::ofstream(dir / "sheet_venc8.raw", std::ios::binary)
-      .write(reinterpret_cast<const char*>(im.px.data()),
-             static_cast<std::streamsize>(im.px.size()));
-  std::ofstream(dir / "sheet_venc8.hdr")
-      << "ENVI\nsamples = " << im.cols << "\nlines = " << im.rows
-      << "\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
-         "interleave = bsq\nbyte order = 0\n";
+  support::write_file(dir / "sheet_venc8.raw", std::string(im.px.begin(), im.px.end()));
+  support::write_file(dir / "sheet_venc8.hdr",
+                      "ENVI\nsamples = " + std::to_string(im.cols) +
+                          "\nlines = " + std::to_string(im.rows) +
+                          "\nbands = 1\ndata type = 1\ninterleave = bsq\nbyte order = 0\n");
   for (const std::string name : {"lines.geojson", "lines.gpkg"}) {
     const Result r = run({dir / "sheet_venc8.raw", dir / name});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -216,7 +205,7 @@ TEST(VectTool, Refusals) {
   write_geotiff(dir / "sheet.tif", sheet);
   write_geotiff(dir / "deep.tif", sheet, GDT_UInt16);
   write_geotiff(dir / "rgb.tif", sheet, GDT_Byte, 3);
-  std::ofstream(dir / "taken.gpkg") << "mine";
+  support::write_file(dir / "taken.gpkg", "mine");
   const std::set<std::string> before = dir.listing();
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{dir / "deep.tif", dir / "o.gpkg"},
@@ -239,8 +228,7 @@ TEST(VectTool, Refusals) {
     EXPECT_EQ(r.err.rfind("torvanelle-vect: ", 0), 0u) << r.err;
     EXPECT_EQ(dir.listing(), before) << message;
   }
-  std::ifstream taken(dir / "taken.gpkg");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(taken), {}), "mine");
+  EXPECT_EQ(support::read_file(dir / "taken.gpkg"), "mine");
 }
 
 TEST(VectTool, HelpGoesToStandardOutput) {
@@ -279,8 +267,7 @@ TEST(VectTool, BuiltProgramWritesTheLinesAndRefusesWithStatusOne) {
   const int refused =
       std::system((program + " " + dir / "sheet.tif" + " " + dir / "l.gpkg" + quiet).c_str());
   EXPECT_TRUE(WIFEXITED(refused) && WEXITSTATUS(refused) == 1);
-  std::ifstream err(dir / "err.txt");
-  const std::string message(std::istreambuf_iterator<char>(err), {});
+  const std::string message = support::read_file(dir / "err.txt");
   EXPECT_NE(message.find("exists: give --overwrite to replace it"), std::string::npos) << message;
 }
 
