@@ -1,0 +1,70 @@
+// A smooth synthetic terrain whose contour lines are known exactly, for measuring how well the
+// vectoriser finds them: a few Gaussian hills and pits on a tilted plane, its contour bands drawn
+// as a contour-number raster, and its true contour lines by marching squares.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "vector/lines.h"
+
+namespace field {
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+/// A line in image coordinates: x = column + 0.5 and y = row + 0.5 at a pixel's centre.
+struct Polyline {
+  int number = 0;
+  std::vector<Point> points;
+  bool closed() const {
+    return points.size() > 2 && points.front().x == points.back().x &&
+           points.front().y == points.back().y;
+  }
+};
+
+struct Hill {
+  double x, y;    ///< centre, image coordinates
+  double height;  ///< negative for a pit
+  double sigma;   ///< spread in pixels
+};
+
+struct Terrain {
+  int rows = 0;
+  int cols = 0;
+  std::vector<Hill> hills;
+  double tilt_x = 0, tilt_y = 0;  ///< the plane's slope per pixel
+  double base = 0;                ///< the elevation of contour number 0
+  double interval = 1;            ///< the elevation between two numbers
+  int numbers = 0;                ///< contour numbers 0 .. numbers-1
+
+  double elevation(double x, double y) const;
+  /// The elevation and the length of its gradient.
+  std::pair<double, double> elevation_and_slope(double x, double y) const;
+};
+
+/// The test's terrain: 1000 × 800 pixels, two hills, a steep hill, a pit, a tilt that takes lines
+/// off every border, and an interval that puts neighbouring lines under 2 pixels apart on the
+/// steepest slopes.
+Terrain test_terrain();
+
+/// The contour bands: a pixel holds number k when its centre lies within half the band's width of
+/// contour line k (to first order: the elevation's distance to k's elevation over the slope), the
+/// nearest line winning where bands meet. Widths vary smoothly from 1 to 5 pixels along every
+/// line, so that neighbouring bands touch where the slope is steep.
+torvanelle::vect::Image draw_bands(const Terrain& t);
+
+/// The bands with ragged edges: each background pixel beside (by a side) a band of one number only
+/// joins that band with the given probability, seeded, so that bands grow one-pixel bumps.
+void roughen(torvanelle::vect::Image& bands, unsigned seed, double probability);
+
+/// The true contour lines by marching squares over the elevations at pixel centres; a line that
+/// leaves the image ends on the pixel centres' border, a closed one ends where it starts.
+std::vector<Polyline> true_lines(const Terrain& t);
+
+/// The vectoriser's lines in image coordinates.
+std::vector<Polyline> polylines(const std::vector<torvanelle::vect::Line>& lines);
+
+}  // namespace field

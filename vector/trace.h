@@ -1,0 +1,36 @@
+// The skeleton traced into lines: end pixels and junctions joined by runs of line pixels.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "vector/framed.h"
+#include "vector/lines.h"
+
+namespace torvanelle::vect {
+
+/// links[code]: the neighbours that a pixel of the skeleton is joined to in a line. Every present
+/// side neighbour, and a present corner neighbour only when neither of the two pixels beside both
+/// of them is present: otherwise the line goes round through that pixel, and counting the corner
+/// too would make every staircase step look like a junction.
+extern const std::array<std::uint8_t, 256> links;
+
+/// The lines of a skeleton (one pixel wide, as `thin` leaves it), numbers apart. A pixel joined to
+/// one other is an end pixel, a pixel joined to three or more a junction pixel, and touching
+/// junction pixels make one junction, whose centre is its first pixel in scan order. A line runs
+/// from an end pixel or junction to the next, through pixels joined to two others; where it meets
+/// a junction it goes on to the centre by a shortest way through the junction, so that the lines
+/// of a junction meet on one pixel. A ring without end pixels or junctions is one closed line; a
+/// lone pixel is a line of one pixel. Each step of a line is to a neighbour.
+///
+/// At a junction where three lines or more meet, the branches shorter than `min_branch` pixels
+/// (the junction pixel not counted) that end in an end pixel are pruned, shortest first, as long
+/// as two lines are left. Then, of the lines shorter than 2 x `min_branch` that join the same two
+/// junctions, each of which keeps another line, only the shortest stays: the eye round a pinhole
+/// in a band. A junction left with two lines joins them into one (closed when both are the same
+/// line). Lines come ordered by number, then by where their tracing started in scan order.
+std::vector<Line> trace(const Framed& skeleton, int min_branch);
+std::vector<Line> trace(const Image& skeleton, int min_branch);
+
+}  // namespace torvanelle::vect
