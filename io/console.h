@@ -6,14 +6,24 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <string>
 
+// The printf rules that say() follows, for the compiler's format checks. MinGW-w64 checks
+// "printf" against Microsoft's C library, which has no %zu; say() formats with the C++ runtime's
+// own vsnprintf, whose rules __MINGW_PRINTF_FORMAT names.
+#ifdef __MINGW32__
+#define TORVANELLE_PRINTF __MINGW_PRINTF_FORMAT
+#else
+#define TORVANELLE_PRINTF printf
+#endif
+
 namespace torvanelle {
 
 /// Prints `fmt` formatted with the arguments (printf rules) to `out`, then flushes `out`.
-[[gnu::format(printf, 2, 3)]] void say(std::ostream& out, const char* fmt, ...);
+[[gnu::format(TORVANELLE_PRINTF, 2, 3)]] void say(std::ostream& out, const char* fmt, ...);
 
 /// How reading an answer went.
 enum class Read {
