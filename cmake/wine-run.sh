@@ -10,7 +10,10 @@ if [ $# -lt 2 ]; then
   echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]" >&2
   exit 2
 fi
-prefix=$1
+case $1 in
+  /*) prefix=$1 ;;
+  *) prefix=$PWD/$1 ;;
+esac
 shift
 
 # Wine hands a program that is not a Windows one to the host, or reports success without
