@@ -58,7 +58,7 @@ TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
   std::fclose(st.f1);
   std::fclose(st.f2);
   std::fclose(st.f2d);
-  EXPECT_EQ(support::read_file(st.result.descriptor.path()), descriptor)
+  EXPECT_EQ(support::read_file(st.result.descriptor.path()), support::text_file_bytes(descriptor))
       << "the header is written under the temporary name";
   EXPECT_FALSE(fs::exists(site() / "out_venc8.txt")) << "the final names wait for save";
   for (torvanelle::Raster r : {st.tab, st.tab_in, st.tab_out})
@@ -91,6 +91,9 @@ TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
 
 // A descriptor that cannot be created stops the run before any output exists.
 TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a symbolic link needs a privilege on Windows";
+#endif
   fs::remove(site() / "dem1.txt");
   fs::create_symlink("no such folder/dem1.txt", site() / "dem1.txt");
   torvanelle::State st;
