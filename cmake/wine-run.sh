@@ -16,9 +16,8 @@ case $1 in
 esac
 shift
 
-# Wine hands a program that is not a Windows one to the host, or reports success without
-# running it: only a Windows executable goes through, so a test whose program cannot start
-# fails.
+# Wine reports success for a program that is not a Windows one (`wine /bin/false` exits 0):
+# only a Windows executable goes through, so that a test whose program cannot start fails.
 if [ "$(head -c 2 "$1" 2>/dev/null)" != "MZ" ]; then
   echo "wine-run.sh: $1 is not a Windows executable" >&2
   exit 127
@@ -33,7 +32,8 @@ unset DISPLAY WAYLAND_DISPLAY
 # The Wine server and the prefix's system processes inherit the open files of the process that
 # starts them, and outlive it: started from a test, they would hold its output pipes open for
 # seconds after the program ends. So they are started here, away from them, under a lock (tests
-# run in parallel), and left to end by themselves a few seconds after the last program.
+# run in parallel), and left to end by themselves 5 s after the last program. (wineserver exits
+# with 0 when it has started a server, with 2 when one is running already.)
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
