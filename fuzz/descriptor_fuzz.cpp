@@ -55,9 +55,40 @@ std::vector<std::int32_t> reference_values(const std::string& text) {
 }
 
 /// A stream reading `text` from memory (fmemopen refuses an empty buffer on some C libraries).
+/// Windows has no memory stream: a temporary file stands in, read the same way (binary).
 std::FILE* memory_stream(std::string& text) {
+#ifdef _WIN32
+  std::FILE* f = std::tmpfile();
+  if (f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size()) std::rewind(f);
+  return f;
+#else
   if (text.empty()) return std::fopen("/dev/null", "r");
   return fmemopen(text.data(), text.size(), "r");
+#endif
+}
+
+/// What write_descriptor writes for `st`.
+std::string written(const State& st) {
+#ifdef _WIN32
+  std::FILE* w = std::tmpfile();
+  FUZZ_CHECK(w != nullptr, "no temporary file");
+  FUZZ_CHECK(torvanelle::write_descriptor(w, st), "write_descriptor failed");
+  std::string text(static_cast<std::size_t>(std::ftell(w)), '\0');
+  std::rewind(w);
+  FUZZ_CHECK(std::fread(text.data(), 1, text.size(), w) == text.size(), "cannot read back");
+  std::fclose(w);
+  return text;
+#else
+  char* buffer = nullptr;
+  std::size_t length = 0;
+  std::FILE* w = open_memstream(&buffer, &length);
+  FUZZ_CHECK(w != nullptr, "no memory stream");
+  FUZZ_CHECK(torvanelle::write_descriptor(w, st), "write_descriptor failed");
+  std::fclose(w);
+  std::string text(buffer, length);
+  std::free(buffer);
+  return text;
+#endif
 }
 
 void check_size_fault(std::int32_t nb_lig, std::int32_t nb_col) {
@@ -82,14 +113,7 @@ void check_size_fault(std::int32_t nb_lig, std::int32_t nb_col) {
 
 /// The values written by write_descriptor read back the same, all six of them.
 void check_round_trip(const State& st) {
-  char* buffer = nullptr;
-  std::size_t length = 0;
-  std::FILE* w = open_memstream(&buffer, &length);
-  FUZZ_CHECK(w != nullptr, "no memory stream");
-  FUZZ_CHECK(torvanelle::write_descriptor(w, st), "write_descriptor failed");
-  std::fclose(w);
-  std::string text(buffer, length);
-  std::free(buffer);
+  std::string text = written(st);
   State again;
   std::FILE* r = memory_stream(text);
   FUZZ_CHECK(torvanelle::read_descriptor(r, again) == 6, "written: %s", text.c_str());

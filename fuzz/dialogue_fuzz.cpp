@@ -17,8 +17,13 @@
 // the literal model's result for the input as read, the descriptor complete. A run that does
 // not end is caught by the fuzzer's timeout; it must never wait for a key, so the target runs
 // without a controlling terminal.
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstddef>
@@ -75,11 +80,13 @@ Input split(const std::uint8_t* data, std::size_t size) {
   return in;
 }
 
-fs::path site() { return fs::path(std::string(torvanelle::images_root())) / "site"; }
+/// The images root: in the working folder, or C:\images\ on Windows.
+fs::path images() { return fs::path(std::string(torvanelle::images_root())); }
+fs::path site() { return images() / "site"; }
 
 /// Writes the image folder of `in`; returns every file in it with its bytes.
 std::map<fs::path, std::string> lay_out(const Input& in) {
-  fs::remove_all("images");
+  fs::remove_all(site());
   fs::create_directories(site());
   std::map<fs::path, std::string> files;
   if (in.flags & 4) {
@@ -94,10 +101,10 @@ std::map<fs::path, std::string> lay_out(const Input& in) {
   return files;
 }
 
-/// Every regular file under images/.
+/// Every regular file under the images root.
 std::map<fs::path, std::string> files_now() {
   std::map<fs::path, std::string> files;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator("images")) {
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(images())) {
     if (e.is_regular_file()) files[e.path()] = support::read_file(e.path());
   }
   return files;
@@ -145,17 +152,15 @@ void check_result(const torvanelle::State& st, const std::map<fs::path, std::str
   FUZZ_CHECK(transcript.find(thinned.transcript) != std::string::npos,
              "the thinning transcript differs from the model's");
 
-  char* header = nullptr;
-  std::size_t length = 0;
-  std::FILE* f = open_memstream(&header, &length);
-  torvanelle::write_descriptor(f, st);
-  std::fclose(f);
-  std::string want(header, length);
-  std::free(header);
+  std::string want;
+  for (const std::int32_t value :
+       {st.nb_lig, st.nb_col, st.type, st.min_al, st.max_al, st.taille_pix})
+    want += std::to_string(value) + "\n";
   want += "\n input image : " + st.nomim1 + " ";
   if (st.ebarb == 0) want += "\n\n Ebarbulation treatment";
   want += std::string("\n\n\t\t\t\t") + torvanelle::attribution + "\n";
-  FUZZ_CHECK(descriptor == want, "the output descriptor is:\n%s", descriptor.c_str());
+  FUZZ_CHECK(descriptor == support::text_file_bytes(want), "the output descriptor is:\n%s",
+             descriptor.c_str());
 }
 
 void check_run(const Input& in, const std::map<fs::path, std::string>& before,
@@ -165,8 +170,8 @@ void check_run(const Input& in, const std::map<fs::path, std::string>& before,
   const std::map<fs::path, std::string> now = files_now();
   for (const auto& [path, bytes] : before) {
     const auto found = now.find(path);
-    FUZZ_CHECK(found != now.end(), "the input %s is gone", path.c_str());
-    FUZZ_CHECK(found->second == bytes, "the input %s changed", path.c_str());
+    FUZZ_CHECK(found != now.end(), "the input %s is gone", path.string().c_str());
+    FUZZ_CHECK(found->second == bytes, "the input %s changed", path.string().c_str());
   }
   if (in.flags & 4) FUZZ_CHECK(fs::is_directory(site() / "dem1.raw"), "the input folder changed");
   // The outputs are named only once the dialogue has gone through.
@@ -179,28 +184,44 @@ void check_run(const Input& in, const std::map<fs::path, std::string>& before,
     if (path.extension() == ".txt" && (before.count(raster) != 0 || fs::is_directory(raster)))
       continue;
     FUZZ_CHECK(finished && (is(path, st.nomim2) || is(path, st.nomdescr2)),
-               "%s left behind by a run that did not finish", path.c_str());
+               "%s left behind by a run that did not finish", path.string().c_str());
   }
   if (finished) check_result(st, now, transcript);
+}
+
+/// Has the "No File" ending return at once instead of waiting for a key: the process leaves
+/// its controlling terminal (on Windows, its console), and must then have none.
+void leave_the_terminal() {
+#ifdef _WIN32
+  FreeConsole();
+  const HANDLE keyboard =
+      CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool has_one = keyboard != INVALID_HANDLE_VALUE;
+  if (has_one) CloseHandle(keyboard);
+#else
+  setsid();
+  const int tty = open("/dev/tty", O_RDWR | O_NOCTTY);
+  const bool has_one = tty >= 0;
+#endif
+  if (has_one) {
+    std::fprintf(stderr, "dialogue_fuzz: run me without a controlling terminal (setsid)\n");
+    std::abort();
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  // Without a controlling terminal the "No File" ending returns at once instead of waiting.
-  setsid();
-  const int tty = open("/dev/tty", O_RDWR | O_NOCTTY);
-  if (tty >= 0) {
-    std::fprintf(stderr, "dialogue_fuzz: run me without a controlling terminal (setsid)\n");
-    std::abort();
-  }
+  leave_the_terminal();
+  // Where the images root is a fixed folder (C:\images\ on Windows), nothing there is overwritten.
+  FUZZ_CHECK(site().is_relative() || !fs::exists(site()), "%s exists already: remove it",
+             site().string().c_str());
   home = fs::current_path();
-  std::string name = (fs::temp_directory_path() / "torvanelle-fuzz-XXXXXX").string();
-  FUZZ_CHECK(mkdtemp(name.data()) != nullptr, "cannot create %s", name.c_str());
-  scratch = name;
+  scratch = support::new_scratch_folder("torvanelle-fuzz-");
   std::atexit([] {
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
+    if (site().is_absolute()) fs::remove_all(site(), ignored);
   });
   return 0;
 }
@@ -219,7 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int status = torvanelle::run(st, answers, out, out);
   check_run(in, before, st, status, out.str());
   // libFuzzer may end the process without running atexit: leave nothing behind but the folder.
-  fs::remove_all("images");
+  fs::remove_all(site());
   fs::current_path(home);
   return 0;
 }

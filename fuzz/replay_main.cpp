@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   }
   if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   for (const fs::path& file : files) {
-    std::printf("%s\n", file.c_str());
+    std::printf("%s\n", file.string().c_str());
     std::fflush(stdout);
     const std::vector<std::uint8_t> data = bytes_of(file);
     // A null pointer for an empty input, as libFuzzer may pass.

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
-#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -18,11 +18,33 @@
 namespace torvanelle {
 #ifdef _WIN32
 
+namespace {
+
+/// The errno value for a failed file call's GetLastError().
+int errno_of(DWORD error) {
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return EEXIST;
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ENOENT;
+  return EACCES;
+}
+
+}  // namespace
+
 std::FILE* create_new(const std::string& path, const char* mode) {
+  // Shared for deletion, so that the signal handler can remove the file while the run has it
+  // open (the name goes at once, the data with the last handle): Windows refuses to remove a
+  // file opened the C library's way.
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = errno_of(GetLastError());
+    return nullptr;
+  }
   const int text_or_binary = std::strchr(mode, 'b') != nullptr ? _O_BINARY : _O_TEXT;
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_NOINHERIT | text_or_binary,
-                       _S_IREAD | _S_IWRITE);
-  if (fd < 0) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_WRONLY | text_or_binary);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
   std::FILE* f = _fdopen(fd, mode);
   if (f == nullptr) _close(fd);
   return f;
@@ -30,8 +52,11 @@ std::FILE* create_new(const std::string& path, const char* mode) {
 
 bool flush_to_disk(std::FILE* f) {
   if (std::fflush(f) != 0) return false;
-  // A console or a pipe has no disk to reach.
-  return _commit(_fileno(f)) == 0 || errno == EBADF || errno == EINVAL;
+  // A console or a pipe has no disk to reach. (_commit reports any failure as EBADF, a disk
+  // that fails to take the data too: the kind of file is asked first.)
+  const int fd = _fileno(f);
+  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) return true;
+  return _commit(fd) == 0;
 }
 
 bool replace_with(const std::string& from, const std::string& to) {
@@ -41,8 +66,7 @@ bool replace_with(const std::string& from, const std::string& to) {
 
 bool rename_new(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0) return true;
-  const DWORD error = GetLastError();
-  errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+  errno = errno_of(GetLastError());
   return false;
 }
 

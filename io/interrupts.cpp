@@ -4,8 +4,10 @@
 #include <cstring>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <stdlib.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -28,7 +30,16 @@ volatile std::sig_atomic_t in_use[places];
 
 void (*volatile undo_first)() = nullptr;
 
+#ifdef _WIN32
+// Windows calls a console's Ctrl-C and Ctrl-Break handler on a thread of its own, while the run
+// goes on: the handler waits for this lock, which InterruptsHeld keeps.
+SRWLOCK held_lock = SRWLOCK_INIT;
+#endif
+
 extern "C" void on_interrupt(int sig) {
+#ifdef _WIN32
+  AcquireSRWLockExclusive(&held_lock);  // never released: the process ends below
+#endif
   if (void (*undo)() = undo_first) undo();
   for (int i = 0; i < places; ++i) {
 #ifdef _WIN32
@@ -56,8 +67,17 @@ void catch_interrupts() {
   }
 }
 
-InterruptsHeld::InterruptsHeld() = default;
-InterruptsHeld::~InterruptsHeld() = default;
+namespace {
+int holders = 0;  // only the outermost holder takes and lets go of the lock
+}  // namespace
+
+InterruptsHeld::InterruptsHeld() {
+  if (holders++ == 0) AcquireSRWLockExclusive(&held_lock);
+}
+
+InterruptsHeld::~InterruptsHeld() {
+  if (--holders == 0) ReleaseSRWLockExclusive(&held_lock);
+}
 
 #else
 

@@ -25,7 +25,9 @@ void forget_file(int ticket);
 /// make only async-signal-safe calls (the key wait puts the terminal back with it).
 void call_on_interrupt(void (*undo)());
 
-/// While one exists, the signals above wait: what is done meanwhile is done whole.
+/// While one exists, the signals above wait: what is done meanwhile is done whole. (On Windows
+/// the handler, which runs on a thread of its own, waits; the thread that holds must not raise
+/// one of the signals itself.)
 class InterruptsHeld {
  public:
   InterruptsHeld();

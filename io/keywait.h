@@ -8,7 +8,8 @@ namespace torvanelle {
 /// discarded. The terminal's settings are restored afterwards, also when a signal of
 /// interrupts.h ends the process during the wait, and while Ctrl-Z has it stopped (after fg
 /// the wait goes on in its own mode). Without a controlling terminal (a detached process, CI,
-/// cron) there is nothing to wait on and it returns at once.
+/// cron) there is nothing to wait on and it returns at once. On Windows the key is read from
+/// the console's keyboard (_getch), and a process without a console returns at once.
 void wait_for_key();
 
 }  // namespace torvanelle

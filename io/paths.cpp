@@ -15,7 +15,13 @@ std::string folder_path(std::string_view folder) {
   return path;
 }
 
-std::string_view images_root() { return TORVANELLE_IMAGES_ROOT; }
+std::string_view images_root() {
+#ifdef _WIN32
+  return base_dir;
+#else
+  return TORVANELLE_IMAGES_ROOT;
+#endif
+}
 
 std::string host_path(std::string_view built) {
 #ifdef _WIN32

@@ -40,7 +40,8 @@ std::string folder_path(std::string_view folder);
 /// "images/", relative to the working directory) and every other "\" becomes "/".
 std::string host_path(std::string_view built);
 
-/// The images root that stands for "C:\images\" on this host ("images/" unless configured).
+/// The images root that stands for "C:\images\" on this host ("images/" unless configured);
+/// on Windows "C:\images\" itself.
 std::string_view images_root();
 
 }  // namespace torvanelle

@@ -51,7 +51,7 @@ TEST_F(Opening, LeavesEverythingTheLaterStagesNeed) {
       EXPECT_EQ(std::string(reinterpret_cast<char*>((*r)[i]), 5), std::string(5, '\0'));
   }
   st.f2d.close();
-  EXPECT_EQ(support::read_file(st.f2d.path()), descriptor)
+  EXPECT_EQ(support::read_file(st.f2d.path()), support::text_file_bytes(descriptor))
       << "the header is written under the temporary name";
   EXPECT_FALSE(fs::exists(site() / "out_venc8.txt")) << "the final names wait for save";
 }
@@ -82,6 +82,9 @@ TEST_F(Opening, BannerLinesAreSixtyTwoWide) {
 
 // A descriptor that cannot be created stops the run before any output exists.
 TEST_F(Opening, AnInputDescriptorThatCannotBeCreatedStopsTheRun) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a symbolic link needs a privilege on Windows";
+#endif
   fs::remove(site() / "dem1.txt");
   fs::create_symlink("no such folder/dem1.txt", site() / "dem1.txt");
   torvanelle::State st;

@@ -92,6 +92,9 @@ TEST_F(UnderTheRun, ARasterThatShrinksAfterOpeningStopsTheRun) {
 
 // On POSIX hosts an open file outlives its name: the raster is read whole, as it was opened.
 TEST_F(UnderTheRun, ARasterRemovedAfterOpeningIsStillReadWhole) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows refuses to remove a file that is open";
+#endif
   const std::string answers = "site dem1 0 1";
   TypedAnswers typed(answers, answers.find(" 0") + 1, [] { fs::remove(site() / "dem1.raw"); });
   std::istream in(&typed);

@@ -30,6 +30,7 @@ TEST(Paths, HostPathPutsTheImagesRootForTheBaseDirectory) {
 }
 #else
 TEST(Paths, HostPathIsTheBuiltPath) {
+  EXPECT_EQ(images_root(), "C:\\images\\");
   EXPECT_EQ(host_path("C:\\images\\site\\dem1.raw"), "C:\\images\\site\\dem1.raw");
 }
 #endif

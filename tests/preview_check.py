@@ -2,6 +2,8 @@
 raster's numbers pixel for pixel, each chunk its right CRC. Also feeds it bad arguments.
 
 usage: preview_check.py PREVIEW SAMPLE_DIR WORK_DIR
+The environment variable TORVANELLE_EMULATOR, when set, is the command (its words separated by
+"|") that runs PREVIEW, a program built for another system.
 """
 import os
 import random
@@ -11,6 +13,7 @@ import sys
 import zlib
 
 preview, sample_dir, work = sys.argv[1:4]
+emulator = [w for w in os.environ.get("TORVANELLE_EMULATOR", "").split("|") if w]
 failures = []
 
 
@@ -54,7 +57,7 @@ def enlarged(raster, rows, cols, scale):
 def round_trip(raw, txt, rows, cols, scale, name):
     png = os.path.join(work, name)
     args = [preview, raw, txt, png] + ([str(scale)] if scale != 1 else [])
-    rc = subprocess.run(args).returncode
+    rc = subprocess.run(emulator + args).returncode
     check(rc == 0, f"{name}: exit status {rc}")
     if rc != 0:
         return
@@ -93,7 +96,7 @@ bad = [([short_raw, short_txt, os.path.join(work, "short.png")], 1),
        ([*sample], 2),
        ([sample[0], os.path.join(work, "absent.txt"), os.path.join(work, "x.png")], 1)]
 for args, status in bad:
-    rc = subprocess.run([preview] + args, stderr=subprocess.DEVNULL).returncode
+    rc = subprocess.run(emulator + [preview] + args, stderr=subprocess.DEVNULL).returncode
     check(rc == status, f"{args}: exit status {rc}, expected {status}")
 
 for f in failures:

@@ -80,8 +80,8 @@ TEST_F(RasterFiles, SaveWritesTheRasterAndTheTrailer) {
     EXPECT_EQ(support::read_file(dir_ / "out.raw"), std::string("\x01\xff\xfe\x03", 4));
     const std::string note = ebarb == 0 ? "\n\n Ebarbulation treatment" : "";
     EXPECT_EQ(support::read_file(dir_ / "out.txt"),
-              "\n input image : C:\\images\\site\\dem1.raw " + note +
-                  "\n\n\t\t\t\tContour lines thinned by Torvanelle\n")
+              support::text_file_bytes("\n input image : C:\\images\\site\\dem1.raw " + note +
+                                       "\n\n\t\t\t\tContour lines thinned by Torvanelle\n"))
         << "ebarb " << ebarb;
   }
 }

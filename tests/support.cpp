@@ -1,9 +1,12 @@
 #include "support.h"
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -116,11 +119,23 @@ FailingAllocator::~FailingAllocator() { matalloc_set_calloc(served_before); }
 
 int FailingAllocator::requests() { return requests_made; }
 
-ScratchDir::ScratchDir() {
-  std::string name = (std::filesystem::temp_directory_path() / "torvanelle-XXXXXX").string();
-  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create " + name);
-  path_ = name;
+std::filesystem::path new_scratch_folder(const std::string& prefix) {
+  static std::mt19937_64 draw(
+      std::random_device{}() ^
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const std::filesystem::path temp = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = temp / (prefix + std::to_string(draw()));
+    // False when the name is taken: a folder made here is this process's alone.
+    if (std::filesystem::create_directory(candidate)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+      return candidate;
+    }
+  }
+  throw std::runtime_error("cannot create a folder under " + temp.string());
 }
+
+ScratchDir::ScratchDir() : path_(new_scratch_folder("torvanelle-")) {}
 
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
@@ -129,12 +144,19 @@ ScratchDir::~ScratchDir() {
 
 SiteFolder::SiteFolder(const std::string& raster, const std::string& descriptor)
     : previous_(std::filesystem::current_path()) {
+  // An images root outside the scratch folder is the user's: nothing there is overwritten.
+  if (std::filesystem::exists(scratch_.path() / site()))
+    throw std::runtime_error(site().string() + " exists already: remove it to run this test");
   std::filesystem::current_path(scratch_.path());
   write_file(site() / "dem1.raw", raster);
   write_file(site() / "dem1.txt", descriptor);
 }
 
-SiteFolder::~SiteFolder() { std::filesystem::current_path(previous_); }
+SiteFolder::~SiteFolder() {
+  std::error_code ignored;
+  if (site().is_absolute()) std::filesystem::remove_all(site(), ignored);
+  std::filesystem::current_path(previous_);
+}
 
 std::filesystem::path SiteFolder::site() {
   return std::filesystem::path(std::string(torvanelle::images_root())) / "site";
@@ -173,6 +195,17 @@ void write_file(const std::filesystem::path& path, const std::string& bytes) {
 std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string text_file_bytes(const std::string& text) {
+#ifdef _WIN32
+  std::string bytes;
+  for (const char c : text)
+    bytes += c == '\n' ? "\r\n" : std::string(1, c);
+  return bytes;
+#else
+  return text;
+#endif
 }
 
 }  // namespace support

@@ -53,6 +53,10 @@ class FailingAllocator {
   static int requests();
 };
 
+/// Makes a fresh folder under the system's temporary folder, named `prefix` and random
+/// characters, where nothing had that name; throws when none can be made.
+std::filesystem::path new_scratch_folder(const std::string& prefix);
+
 /// A fresh folder under the system's temporary folder, removed with everything in it when the
 /// object goes.
 class ScratchDir {
@@ -69,7 +73,9 @@ class ScratchDir {
 };
 
 /// A scratch folder made the working directory for the object's life, whose images root holds
-/// site/dem1.raw and site/dem1.txt with the given bytes.
+/// site/dem1.raw and site/dem1.txt with the given bytes. Where the images root is a fixed folder
+/// (C:\images\ on Windows), site/ must not exist there beforehand and is removed afterwards; tests
+/// that use it then run one at a time.
 class SiteFolder {
  public:
   SiteFolder(const std::string& raster, const std::string& descriptor);
@@ -77,7 +83,8 @@ class SiteFolder {
   SiteFolder(const SiteFolder&) = delete;
   SiteFolder& operator=(const SiteFolder&) = delete;
 
-  /// The folder `site` under the images root, relative to the working directory.
+  /// The folder `site` under the images root, relative to the working directory (absolute on
+  /// Windows).
   static std::filesystem::path site();
   /// The names of the files in site(), sorted, each followed by a space.
   static std::string listing();
@@ -103,5 +110,9 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 
 /// The bytes of `path`; empty when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
+
+/// The bytes a file written in text mode holds for `text`: its line ends the host's own (CR LF
+/// on Windows).
+std::string text_file_bytes(const std::string& text);
 
 }  // namespace support

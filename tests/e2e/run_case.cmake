@@ -4,6 +4,9 @@
 #   cmake -DPROGRAM=<torvanelle> -DCASE=<case or group folder> -DWORK=<scratch folder>
 #         -P run_case.cmake
 #
+# A Windows program is run through an emulator: -DEMULATOR=<command and arguments, separated
+# by |> -DWINDOWS_IMAGES=<the host folder that the program sees as C:\images\> (windows.cmake).
+#
 # A case folder holds:
 #   answers.txt            standard input of the run (an empty file is a closed input)
 #   images/                the image folder tree the run starts with (may be absent)
@@ -20,10 +23,12 @@
 #   expected/images/       every file the run creates or changes, byte for byte
 #   expected/removed       files under images/ that the run must remove, one per line (a failed
 #                          run removes the outputs it created, even where they were links)
+#   skip_on_windows        optional: why the case cannot hold on Windows, where it is skipped
 # Afterwards every other file under images/ must be byte-identical to the one the run started
 # with, and no other file may appear.
 #
 # A group folder holds case folders only; each runs in turn and every difference is reported.
+# A test whose every case is skipped prints "every case skipped" (CTest reports it skipped).
 #
 # With the environment variable TORVANELLE_E2E_UPDATE set, the expected/ folder of each case is
 # rewritten from what the run produced (review the diff before committing it).
@@ -40,8 +45,13 @@ endforeach()
 # started from an interactive shell never blocks on that shell's terminal.
 find_program(SETSID setsid)
 set(launcher)
-if(SETSID)
+if(DEFINED EMULATOR)
+  string(REPLACE "|" ";" launcher "${EMULATOR}")
+elseif(SETSID)
   set(launcher ${SETSID} --wait)
+endif()
+if(DEFINED WINDOWS_IMAGES)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows.cmake)
 endif()
 
 # Files under `dir`, as paths relative to it, sorted.
@@ -109,7 +119,11 @@ function(check_images case run_dir links problems_var)
       string(APPEND problems "missing file images/${f}\n")
       continue()
     endif()
-    same_bytes("${want}" "${run_dir}/images/${f}" same)
+    if(COMMAND windows_same_text AND f IN_LIST changed AND f MATCHES "\\.txt$")
+      windows_same_text("${want}" "${run_dir}/images/${f}" same)
+    else()
+      same_bytes("${want}" "${run_dir}/images/${f}" same)
+    endif()
     if(NOT same)
       file(READ "${run_dir}/images/${f}" got HEX)
       string(APPEND problems "images/${f} differs from ${want}; it holds (hex) ${got}\n")
@@ -158,11 +172,23 @@ endfunction()
 function(read_stderr out_dir run_dir out_var)
   file(READ "${out_dir}/stderr" err)
   string(REPLACE "${run_dir}" "<run>" err "${err}")
+  if(COMMAND windows_stderr)
+    windows_stderr(err)
+  endif()
   set(${out_var} "${err}" PARENT_SCOPE)
 endfunction()
 
 # Runs one case in a fresh copy of its images under `work`; appends what went wrong, as text.
 function(run_case case work problems_var)
+  if(COMMAND windows_skip_reason)
+    windows_skip_reason("${case}" why)
+    if(NOT why STREQUAL "")
+      get_filename_component(name "${case}" NAME)
+      message(STATUS "skipped on Windows: ${name}: ${why}")
+      set_property(GLOBAL APPEND PROPERTY skipped_cases "${name}")
+      return()
+    endif()
+  endif()
   set(problems)
   set(run_dir "${work}/run")
   set(out_dir "${work}/out")
@@ -199,6 +225,9 @@ function(run_case case work problems_var)
     set(limited sh -c "trap '' XFSZ && exec prlimit --fsize=${limit} -- \"$0\"")
     set(through_pipe COMMAND cat)
   endif()
+  if(COMMAND windows_images_begin)
+    windows_images_begin("${run_dir}/images")
+  endif()
   execute_process(COMMAND ${launcher} ${limited} "${PROGRAM}"
                   ${through_pipe}
                   WORKING_DIRECTORY "${run_dir}"
@@ -207,6 +236,9 @@ function(run_case case work problems_var)
                   ERROR_FILE "${out_dir}/stderr"
                   RESULTS_VARIABLE statuses
                   TIMEOUT 30)
+  if(COMMAND windows_images_end)
+    windows_images_end()
+  endif()
   list(GET statuses 0 status)
   if(DEFINED ENV{TORVANELLE_E2E_UPDATE})
     update_expected("${case}" "${run_dir}" "${out_dir}" "${status}" "${linked}")
@@ -226,7 +258,11 @@ function(run_case case work problems_var)
   if(NOT err STREQUAL want_err)
     string(APPEND problems "standard error differs from expected/stderr; it was:\n${err}\n")
   endif()
-  same_bytes("${case}/expected/transcript.txt" "${out_dir}/stdout" same)
+  if(COMMAND windows_same_text)
+    windows_same_text("${case}/expected/transcript.txt" "${out_dir}/stdout" same)
+  else()
+    same_bytes("${case}/expected/transcript.txt" "${out_dir}/stdout" same)
+  endif()
   if(NOT same)
     file(READ "${out_dir}/stdout" got)
     string(APPEND problems "transcript differs from expected/transcript.txt; it was:\n${got}\n---\n")
@@ -240,6 +276,7 @@ function(run_case case work problems_var)
 endfunction()
 
 set(all_problems)
+set(cases 1)
 if(EXISTS "${CASE}/answers.txt")
   run_case("${CASE}" "${WORK}" all_problems)
 else()
@@ -248,6 +285,12 @@ else()
   foreach(m IN LISTS members)
     run_case("${CASE}/${m}" "${WORK}/${m}" all_problems)
   endforeach()
+  list(LENGTH members cases)
+endif()
+get_property(skipped GLOBAL PROPERTY skipped_cases)
+list(LENGTH skipped skips)
+if(skips EQUAL cases)
+  message(STATUS "every case skipped")
 endif()
 
 if(NOT all_problems STREQUAL "")
