@@ -17,7 +17,13 @@ else()
 endif()
 
 install(TARGETS torvanelle preview RUNTIME DESTINATION ${TORVANELLE_INSTALL_BIN})
-install(FILES README.md LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC})
+if(WIN32)
+  # Text files that Notepad opens by a double click.
+  install(FILES README.md DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME README.txt)
+  install(FILES LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME LICENSE.txt)
+else()
+  install(FILES README.md LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC})
+endif()
 install(FILES images/demo/relief.raw images/demo/relief.txt images/demo/answers.txt
         DESTINATION ${TORVANELLE_INSTALL_SAMPLE})
 
@@ -47,3 +53,13 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 include(CPack)
+
+# The zip, unpacked as a Windows user would, runs the sample under Wine (label install).
+if(WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR AND TORVANELLE_PACKAGE_TESTS)
+  enable_testing()
+  add_test(NAME install.zip
+           COMMAND sh ${PROJECT_SOURCE_DIR}/tests/install/check_zip.sh ${PROJECT_BINARY_DIR}
+                   ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   ${PROJECT_SOURCE_DIR}/tests/e2e/cases/whole_run/demo_sample/expected)
+  set_tests_properties(install.zip PROPERTIES LABELS install RESOURCE_LOCK images_root)
+endif()
