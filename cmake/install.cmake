@@ -23,6 +23,8 @@ if(WIN32)
   install(FILES LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME LICENSE.txt)
 else()
   install(FILES README.md LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC})
+  # Where Debian looks for a package's license.
+  install(FILES LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME copyright)
 endif()
 install(FILES images/demo/relief.raw images/demo/relief.txt images/demo/answers.txt
         DESTINATION ${TORVANELLE_INSTALL_SAMPLE})
@@ -38,7 +40,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "touching lines of different numbers apart, optionally removes one-point spurs, and writes "
     "the result beside the input. With it come preview, which draws such rasters as PNG "
     "pictures, and, when built with GDAL, torvanelle-geo, which carries them to and from "
-    "GeoTIFF at their place on the map.")
+    "GeoTIFF at their place on the map, and torvanelle-vect, which traces them into contour "
+    "lines. MIT license.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)

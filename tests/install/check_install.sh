@@ -35,7 +35,7 @@ for program in "$@"; do
   [ -f "$prefix/share/man/man1/$program.1" ] || say "no manual page for $program"
 done
 doc=$prefix/share/doc/torvanelle
-for file in README.md LICENSE images/demo/relief.raw images/demo/relief.txt \
+for file in README.md LICENSE copyright images/demo/relief.raw images/demo/relief.txt \
             images/demo/answers.txt; do
   [ -f "$doc/$file" ] || say "no $file in share/doc/torvanelle"
 done
