@@ -6,17 +6,15 @@ include(GNUInstallDirs)
 if(WIN32)
   # The zip: the programs, the README and the license at its top, the sample under images/demo,
   # so that images/ can be moved to C:\images\ as it is.
-  set(TORVANELLE_INSTALL_BIN .)
   set(TORVANELLE_INSTALL_DOC .)
   set(TORVANELLE_INSTALL_SAMPLE images/demo)
 else()
-  set(TORVANELLE_INSTALL_BIN ${CMAKE_INSTALL_BINDIR})
   set(TORVANELLE_INSTALL_DOC ${CMAKE_INSTALL_DOCDIR})
   set(TORVANELLE_INSTALL_SAMPLE ${CMAKE_INSTALL_DOCDIR}/images/demo)
-  install(FILES man/torvanelle.1 man/preview.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-install(TARGETS torvanelle preview RUNTIME DESTINATION ${TORVANELLE_INSTALL_BIN})
+torvanelle_install_program(torvanelle)
+torvanelle_install_program(preview)
 if(WIN32)
   # Text files that Notepad opens by a double click.
   install(FILES README.md DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME README.txt)
