@@ -88,6 +88,8 @@ def check(what, status, earlier, new, allowed_status, stray_allowed=False):
     left = leftovers()
     if left and not stray_allowed:
         problems.append("%s: left %s" % (what, left))
+    elif left:
+        print("%s left %s" % (what, " ".join(left)))
     for name in left:
         # After SIGKILL only a temporary file or the lock may remain, named after the result.
         if not (name.startswith("sheet_venc8.") and (name.endswith(".tmp") or
