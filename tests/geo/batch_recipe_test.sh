@@ -31,9 +31,14 @@ as_tested() {
 }
 recipe=$(as_tested "$recipe")
 remote=$(as_tested "$remote")
-remote=${remote/parallel /parallel --ssh $work/ssh_here }
+remote=${remote/parallel /parallel --ssh $work/home/project/ssh_here }
 
-rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+# The sheets sit in a project folder under a home folder of the test's own, as on a cluster
+# whose machines share the home folders: parallel then names the job folder relative to home.
+# Its own state (~/.parallel) goes there too, whatever HOME the test was started with.
+rm -rf "$work" && mkdir -p "$work/home/project" || exit 1
+export HOME=$work/home
+cd "$HOME/project" || exit 1
 sample=$source/images/demo/relief
 sheets=images/sheets
 mkdir -p "$sheets"
@@ -54,9 +59,12 @@ for name in north south; do
 done
 
 # ssh as it behaves on a machine sharing the folder: options, host, then the command, run from
-# the home folder.
+# the home folder with the login shell in SHELL, as sshd sets it (parallel's remote worker runs
+# the job with $SHELL, and does nothing without it).
 cat >ssh_here <<'END'
 #!/usr/bin/env bash
+SHELL=$(getent passwd "$(id -u)" | cut -d: -f7)
+export SHELL=${SHELL:-/bin/sh}
 while [ $# -gt 0 ] && [ "${1#-}" != "$1" ]; do
   case $1 in -l | -p | -o | -S) shift 2 ;; *) shift ;; esac
 done
