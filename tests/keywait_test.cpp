@@ -2,6 +2,7 @@
 // pseudo-terminal as its controlling terminal, and the test plays the user at the keyboard.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -191,8 +192,12 @@ TEST_F(KeyWait, WaitsForOneKeyOnTheTerminalThenEndsWithStatusZero) {
   open_terminal();
   if (IsSkipped() || HasFatalFailure()) return;
   ASSERT_TRUE(terminal_restored()) << "a fresh terminal edits lines and echoes";
-  // Typed before the wait begins: it must not end the wait.
+  // Typed before the wait begins: it must not end the wait. The line is seen to reach the
+  // terminal's input before the program starts; otherwise, on a busy machine, it could arrive
+  // only after the wait began, as a key pressed then, and end the wait too soon to be seen.
   ASSERT_EQ(write(master_, "typed ahead\n", 12), 12);
+  pollfd typed{slave_, POLLIN, 0};
+  ASSERT_EQ(poll(&typed, 1, 20000), 1) << "the typed line never reached the terminal";
   start(true);
   ASSERT_TRUE(terminal_in_key_mode(20s)) << "the program never began to wait";
   EXPECT_EQ(wait_for_end(300ms), -1) << "ended without a key, from standard input or typed ahead";
