@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end: the README's batch recipe ("Many sheets at once"), run as written with GNU parallel
 # on four small sheets, two of them broken, with build/release/torvanelle standing for PROGRAM
-# and tools/ for the repository's tools folder.
+# and scripts/ for the repository's scripts folder.
 #
 #   batch_recipe_test.sh PROGRAM SOURCE_DIR WORK_DIR
 #
@@ -29,7 +29,7 @@ if [ -z "$recipe" ] || [ -z "$remote" ]; then
 fi
 as_tested() {
   local block=${1//build\/release\/torvanelle/$program}
-  echo "${block//tools\//$source/tools/}"
+  echo "${block//scripts\//$source/scripts/}"
 }
 recipe=$(as_tested "$recipe")
 remote=$(as_tested "$remote")
