@@ -19,6 +19,7 @@
 #include <ogr_spatialref.h>
 
 #include "devtools/terrain.h"
+#include "gdal_environment.h"
 #include "geo/program_files.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
@@ -30,18 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Transform = std::array<double, 6>;
-
-// GDAL for the whole test program; GDALDestroy() at the end, so that the leak checker sees
-// only what the tests themselves leak.
-class GdalEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { session_.emplace(); }
-  void TearDown() override { session_.reset(); }
-
- private:
-  std::optional<gis::GdalSession> session_;
-};
-const auto* const gdal_environment = ::testing::AddGlobalTestEnvironment(new GdalEnvironment);
 
 constexpr Transform utm_5m = {500000, 5, 0, 4650000, 0, -5};
 

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "gdal_environment.h"
 #include "gis/gdal.h"
 #include "support.h"
 #include "vector/tool/run.h"
@@ -19,17 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// GDAL for the whole test program, as the tool's main holds it.
-class GdalEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { session_.emplace(); }
-  void TearDown() override { session_.reset(); }
-
- private:
-  std::optional<gis::GdalSession> session_;
-};
-const auto* const gdal_environment = ::testing::AddGlobalTestEnvironment(new GdalEnvironment);
 
 /// A scratch folder (support.h) with paths in it as strings, and the names it holds.
 class Scratch {
