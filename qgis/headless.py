@@ -21,7 +21,7 @@ def start(plugin_parent, profile):
     QCoreApplication.setOrganizationName("TorvanelleHeadless")
     QCoreApplication.setApplicationName("QGIS3")
     QgsApplication.setPrefixPath("/usr", True)
-    application = QgsApplication([], False)
+    application = QgsApplication([], False, os.path.join(profile, "qgis"))
     application.initQgis()
     for folder in (QGIS_PLUGINS, plugin_parent):
         if folder not in sys.path:

@@ -19,9 +19,9 @@ def tr(text):
     return QCoreApplication.translate("Torvanelle", text)
 
 
-_INPUT_HELP = ("<b>Input</b>: a raster of one 8-bit band of contour numbers: 0 to 254 the "
-               "number of the contour line through the pixel, 255 (or the band's nodata value) "
-               "none. Any raster GDAL reads; its georeference and CRS are kept.")
+_INPUT_HELP = ("<b>Contour raster</b>: a raster of one 8-bit band of contour numbers: 0 to "
+               "254 the number of the contour line through the pixel, 255 (or the band's nodata "
+               "value) none. Any raster GDAL reads; its georeference and CRS are kept.")
 
 
 class ToolAlgorithm(QgsProcessingAlgorithm):
