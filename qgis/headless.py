@@ -15,7 +15,8 @@ def start(plugin_parent, profile):
     # QgsSettings write under XDG_CONFIG_HOME for an application started this way: the user's
     # own QGIS settings stay untouched.
     os.environ["XDG_CONFIG_HOME"] = os.path.join(profile, "config")
-    os.environ["XDG_RUNTIME_DIR"] = profile
+    os.environ["XDG_RUNTIME_DIR"] = os.path.join(profile, "runtime")
+    os.makedirs(os.environ["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
     from qgis.core import QgsApplication
     from qgis.PyQt.QtCore import QCoreApplication
     QCoreApplication.setOrganizationName("TorvanelleHeadless")
