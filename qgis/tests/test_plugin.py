@@ -203,6 +203,25 @@ class ProviderTest(unittest.TestCase):
                          "torvanelle-vect: cannot write 'out.gpkg': disk full")
 
     @needs("make_geotiff")
+    def test_progress_and_failure_come_from_the_programs_standard_error(self):
+        folder = scratch("failing", "")
+        stub_program(folder, "torvanelle-vect", "exit 0")
+        stub_program(folder, "torvanelle-geo", """printf '0...10...20...30...40...50' >&2
+printf "...\\ntorvanelle-geo: cannot write '%s': disk full\\n" "$3" >&2
+exit 1""")
+        headless.set_programs_folder(folder)
+        feedback = QgsProcessingFeedback()
+        seen = []
+        feedback.progressChanged.connect(seen.append)
+        output = scratch("failing", "out", "cleaned.tif")
+        with self.assertRaises(QgsProcessingException) as failed:
+            processing.run("torvanelle:clean", {"INPUT": make_geotiff("sample.tif"),
+                                                "OUTPUT": output}, feedback=feedback)
+        self.assertEqual(str(failed.exception),
+                         "torvanelle-geo: cannot write '%s': disk full" % output)
+        self.assertEqual(max(seen), 50)
+
+    @needs("make_geotiff")
     def test_options_reach_the_program_as_arguments(self):
         folder = scratch("stubs", "")
         geo = stub_program(folder, "torvanelle-geo", "exit 0")
