@@ -11,6 +11,8 @@ class TorvanellePlugin:
         self.provider = None
 
     def initProcessing(self):
+        if self.provider is not None:  # qgis_process calls it, the desktop initGui
+            return
         self.provider = TorvanelleProvider()
         QgsApplication.processingRegistry().addProvider(self.provider)
 
