@@ -57,18 +57,18 @@ class ToolAlgorithm(QgsProcessingAlgorithm):
                     self.PROGRAM, layer.name(), layer.providerType()))
         return layer.source()
 
-    def arguments(self, parameters, context):
-        """The tool's arguments after its path; sets self.results_ to what the run returns."""
+    def command(self, parameters, context):
+        """The tool's arguments after its path, and the results of the run once it succeeds."""
         raise NotImplementedError
 
     def processAlgorithm(self, parameters, context, feedback):
-        arguments = [self.program()] + self.arguments(parameters, context)
+        arguments, results = self.command(parameters, context)
         try:
-            run_tool(arguments, feedback, self.STAGES)
+            run_tool([self.program()] + arguments, feedback, self.STAGES)
         except (ToolFailed, ToolCancelled) as error:
             raise QgsProcessingException(str(error))
         feedback.setProgress(100)
-        return self.results_
+        return results
 
 
 class CleanAlgorithm(ToolAlgorithm):
@@ -102,7 +102,7 @@ class CleanAlgorithm(ToolAlgorithm):
             self.REPORT, tr("Thinning report"), tr("Text files (*.txt)"), optional=True,
             createByDefault=False))
 
-    def arguments(self, parameters, context):
+    def command(self, parameters, context):
         output = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
         report = self.parameterAsFileOutput(parameters, self.REPORT, context)
         words = ["clean", self.source(parameters, context), output, "--overwrite"]
@@ -110,8 +110,7 @@ class CleanAlgorithm(ToolAlgorithm):
             words.append("--no-deburring")
         if report:
             words += ["--report", report]
-        self.results_ = {self.OUTPUT: output, self.REPORT: report or None}
-        return words
+        return words, {self.OUTPUT: output, self.REPORT: report or None}
 
 
 class ElevationParameters:
@@ -194,7 +193,7 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         self.addParameter(QgsProcessingParameterVectorDestination(
             self.OUTPUT, tr("Contour lines"), QgsProcessing.TypeVectorLine))
 
-    def arguments(self, parameters, context):
+    def command(self, parameters, context):
         destination = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
         path, layer = destination, None
         chosen = _OGR_DESTINATION.match(destination)
@@ -220,8 +219,7 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         min_length = self.parameterAsDouble(parameters, self.MIN_LENGTH, context)
         if min_length != 2:
             words += ["--min-length", repr(min_length)]
-        self.results_ = {self.OUTPUT: path + ("|layername=" + layer if layer else "")}
-        return words
+        return words, {self.OUTPUT: path + ("|layername=" + layer if layer else "")}
 
 
 class DemAlgorithm(ElevationParameters, ToolAlgorithm):
@@ -247,11 +245,10 @@ class DemAlgorithm(ElevationParameters, ToolAlgorithm):
         self.addParameter(QgsProcessingParameterRasterDestination(
             self.OUTPUT, tr("Elevation model")))
 
-    def arguments(self, parameters, context):
+    def command(self, parameters, context):
         output = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
-        self.results_ = {self.OUTPUT: output}
-        return ([self.source(parameters, context), output, "--overwrite"] +
-                self.elevation_words(parameters, context))
+        words = [self.source(parameters, context), output, "--overwrite"]
+        return words + self.elevation_words(parameters, context), {self.OUTPUT: output}
 
 
 # What the provider offers: each algorithm whose program it finds. A program that not every

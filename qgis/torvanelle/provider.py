@@ -3,7 +3,7 @@ Torvanelle's programs are (Settings > Options > Processing > Providers > Torvane
 
 import os
 
-from qgis.core import QgsApplication, QgsProcessingProvider
+from qgis.core import QgsProcessingProvider
 from qgis.PyQt.QtGui import QIcon
 
 from .algorithms import ALGORITHMS, OPTIONAL_ALGORITHMS, tr
