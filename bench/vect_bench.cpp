@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/terrain.h"
+#include "devtools/terrain.h"
 #include "vector/framed.h"
 #include "vector/skeleton.h"
 #include "vector/tool/output.h"

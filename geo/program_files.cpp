@@ -1,17 +1,18 @@
-#include "tools/geo/program_files.h"
+#include "geo/program_files.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
 
+#include "gis/gdal.h"
 #include "io/descriptor.h"
 #include "io/paths.h"
-#include "tools/geo/gdal_support.h"
 
 namespace geo {
 
 namespace fs = std::filesystem;
+using gis::Error;
 
 namespace {
 
@@ -38,10 +39,10 @@ fs::path with_extension(const fs::path& stem, std::string_view extension) {
   return p;
 }
 
-void write_descriptor(const fs::path& path, const Descriptor& d) {
+void write_descriptor(const fs::path& path, const Descriptor& d, const fs::path& shown) {
   File f = open_file(path, "w");
   const bool written = f && torvanelle::write_descriptor(f.get(), d);
-  if (!written || std::fclose(f.release()) != 0) throw Error("cannot write " + path.string());
+  if (!written || std::fclose(f.release()) != 0) throw Error("cannot write " + shown.string());
 }
 
 std::optional<std::string> trailer_input_image(std::string_view text) {
@@ -75,19 +76,26 @@ ResultDescriptor read_result_descriptor(const fs::path& path) {
   return {d, trailer_input_image(all)};
 }
 
-std::vector<fs::path> input_image_candidates(const std::string& built,
-                                             const std::optional<fs::path>& images_root,
-                                             const fs::path& result_dir) {
-  std::vector<fs::path> found;
-  const std::string_view base = torvanelle::base_dir;
-  if (images_root && built.starts_with(base)) {
-    found.push_back(*images_root / torvanelle::host_path(built.substr(base.size())));
-  } else {
-    found.emplace_back(torvanelle::host_path(built));
-  }
+std::vector<Candidate> input_image_candidates(const std::string& built,
+                                              const std::optional<fs::path>& images_root,
+                                              const fs::path& result_dir) {
   const std::size_t last = built.find_last_of("\\/");
-  fs::path beside = result_dir / built.substr(last == std::string::npos ? 0 : last + 1);
-  if (beside.lexically_normal() != found.front().lexically_normal()) found.push_back(beside);
+  std::vector<Candidate> found{
+      {result_dir / built.substr(last == std::string::npos ? 0 : last + 1)}};
+  const std::string_view base = torvanelle::base_dir;
+  Candidate mapped;
+  if (built.starts_with(base)) {
+    const fs::path root =
+        images_root ? *images_root : fs::path(torvanelle::host_path(std::string(base)));
+    const fs::path inside =
+        fs::path(torvanelle::host_path(built.substr(base.size()))).lexically_normal();
+    mapped.path = root / inside;
+    mapped.outside_root = inside.empty() || *inside.begin() == "..";
+  } else {
+    mapped.path = torvanelle::host_path(built);
+  }
+  if (mapped.path.lexically_normal() != found.front().path.lexically_normal())
+    found.push_back(mapped);
   return found;
 }
 

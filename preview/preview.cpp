@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/palette.h"
-#include "tools/png.h"
+#include "preview/palette.h"
+#include "preview/png.h"
 
 namespace {
 

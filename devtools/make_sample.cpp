@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/terrain.h"
+#include "devtools/terrain.h"
 
 namespace {
 

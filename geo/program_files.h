@@ -22,9 +22,10 @@ std::filesystem::path stem_of(const std::filesystem::path& path);
 /// `stem` with `extension` (".raw", ".txt", ".hdr") appended to its file name.
 std::filesystem::path with_extension(const std::filesystem::path& stem, std::string_view extension);
 
-/// Writes `d` to `path` as the program writes a descriptor (one value per line); throws Error
-/// when the file cannot be written.
-void write_descriptor(const std::filesystem::path& path, const Descriptor& d);
+/// Writes `d` to `path` as the program writes a descriptor (one value per line); throws
+/// gis::Error naming `shown` when the file cannot be written.
+void write_descriptor(const std::filesystem::path& path, const Descriptor& d,
+                      const std::filesystem::path& shown);
 
 /// A result's descriptor: the six values and the input raster its trailer names, in the built
 /// form the program records ("C:\images\site\dem1.raw"); absent when there is no trailer.
@@ -41,11 +42,17 @@ ResultDescriptor read_result_descriptor(const std::filesystem::path& path);
 /// nothing when `text` has no such line.
 std::optional<std::string> trailer_input_image(std::string_view text);
 
-/// The host files where the input raster `built` may be, most likely first: `built` mapped as
-/// the program maps it (io/paths.h), with `images_root` standing for C:\images\ when given;
-/// then the file of the same name in `result_dir`, the folder where the program writes its
-/// result beside its input.
-std::vector<std::filesystem::path> input_image_candidates(
+/// A host file where the input raster may be.
+struct Candidate {
+  std::filesystem::path path;
+  bool outside_root = false;  ///< reached through the images root, it leads out of it
+};
+
+/// The host files where the input raster `built` may be, most likely first: the file of that
+/// name in `result_dir`, the folder where the program writes its result beside its input; then
+/// `built` mapped as the program maps it (io/paths.h), with `images_root` standing for
+/// C:\images\ when given.
+std::vector<Candidate> input_image_candidates(
     const std::string& built, const std::optional<std::filesystem::path>& images_root,
     const std::filesystem::path& result_dir);
 

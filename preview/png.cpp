@@ -1,4 +1,4 @@
-#include "tools/png.h"
+#include "preview/png.h"
 
 #include <zlib.h>
 

@@ -11,9 +11,9 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "tools/geo/gdal_support.h"
+#include "gis/gdal.h"
 
-namespace geo {
+namespace gis {
 
 /// A raster's georeference as GDAL gives it: the affine transform from (column, line) to map
 /// coordinates and the coordinate reference system.
@@ -45,4 +45,4 @@ std::int32_t pixel_size(const Georef& g, std::ostream& log);
 GDALDatasetUniquePtr create_envi(const std::filesystem::path& raw, int lines, int cols,
                                  const Georef& g, ErrorTrap& trap);
 
-}  // namespace geo
+}  // namespace gis

@@ -1,18 +1,50 @@
-#include "tools/geo/georef.h"
+#include "gis/georef.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
-#include "tools/geo/gdal_support.h"
+#include "gis/gdal.h"
 
-namespace geo {
+namespace gis {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// An ENVI header stores a rotated transform as pixel sizes and an angle, which do not give the
+// same six numbers back: the header keeps them as written too, under this key.
+constexpr const char* exact_transform_key = "torvanelle_geotransform";
+
+std::string exact_text(const std::array<double, 6>& t) {
+  std::string text = "{";
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.17g", t[i]);
+    text += (i ? ", " : "") + std::string(number);
+  }
+  return text + "}";
+}
+
+/// The six numbers of an ENVI header's exact transform, when it has one.
+std::optional<std::array<double, 6>> exact_transform(GDALDataset& ds) {
+  const char* text = ds.GetMetadataItem(exact_transform_key, "ENVI");
+  if (text == nullptr) return std::nullopt;
+  std::array<double, 6> t{};
+  if (std::sscanf(text, "{%lf, %lf, %lf, %lf, %lf, %lf}", &t[0], &t[1], &t[2], &t[3], &t[4],
+                  &t[5]) != 6) {
+    return std::nullopt;
+  }
+  return t;
+}
+
+}  // namespace
 
 Georef read_georef(GDALDataset& ds) {
   Georef g;
   g.has_transform = ds.GetGeoTransform(g.transform.data()) == CE_None;
+  if (const auto exact = exact_transform(ds); g.has_transform && exact) g.transform = *exact;
   if (const OGRSpatialReference* crs = ds.GetSpatialRef(); crs != nullptr) g.crs = *crs;
   return g;
 }
@@ -61,7 +93,9 @@ GDALDatasetUniquePtr create_envi(const fs::path& raw, int lines, int cols, const
                                  ErrorTrap& trap) {
   GDALDatasetUniquePtr ds(
       driver("ENVI").Create(raw.string().c_str(), cols, lines, 1, GDT_Byte, nullptr));
-  if (!ds || !apply_georef(*ds, g) || ds->GetRasterBand(1)->SetNoDataValue(255) != CE_None) {
+  if (!ds || !apply_georef(*ds, g) || ds->GetRasterBand(1)->SetNoDataValue(255) != CE_None ||
+      (g.has_transform && ds->SetMetadataItem(exact_transform_key, exact_text(g.transform).c_str(),
+                                              "ENVI") != CE_None)) {
     throw failure(trap, "cannot create " + raw.string());
   }
   // The dataset's description is what the header's "description" records; GDAL set it to the
@@ -70,4 +104,4 @@ GDALDatasetUniquePtr create_envi(const fs::path& raw, int lines, int cols, const
   return ds;
 }
 
-}  // namespace geo
+}  // namespace gis
