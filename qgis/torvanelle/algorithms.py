@@ -147,7 +147,6 @@ _OGR_DESTINATION = re.compile(r"^ogr:dbname='(?P<path>(?:[^']|'')*)' table=\"(?P
 
 class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
     PROGRAM = "torvanelle-vect"
-    STAGES = 4  # reading, thinning, tracing, writing
     MIN_BRANCH = "MIN_BRANCH"
     SIMPLIFY = "SIMPLIFY"
     BRIDGE = "BRIDGE"

@@ -1,5 +1,6 @@
 """Running one of Torvanelle's command-line tools for an algorithm: its progress read from its
-standard error, Cancel turned into SIGTERM, a failure into the tool's own one-line message.
+output (GDAL's terminal progress, on either stream), Cancel turned into SIGTERM, a failure into
+the tool's own one-line message from its standard error.
 
 Nothing here imports QGIS: the feedback is anything with isCanceled(), setProgress(percent),
 pushConsoleInfo(text) and pushInfo(text), as QgsProcessingFeedback has.
@@ -16,9 +17,9 @@ _STEP = re.compile(r"(\d+)\.\.\.|(?:(\d+) )?- done")
 
 
 class ProgressReader:
-    """Turns a tool's standard error, fed in pieces as they come, into a fraction of the whole
-    run. The tool works in `stages` stages, each printing its own 0...100; a stage ends with
-    "- done"."""
+    """Turns what a tool prints on one stream, fed in pieces as they come, into a fraction of
+    the whole run. The tool works in `stages` stages, each printing its own 0...100; a stage
+    ends with "- done"."""
 
     def __init__(self, stages=1):
         self.stages = stages
@@ -28,7 +29,7 @@ class ProgressReader:
         self._percent = 0  # of the stage under way
 
     def feed(self, piece):
-        """Adds a piece of the tool's standard error; the fraction done, 0 to 1, after it."""
+        """Adds a piece of the stream; the fraction done, 0 to 1, after it."""
         self.text += piece
         for step in _STEP.finditer(self.text, self._read):
             if step.group(1) is not None:
@@ -80,7 +81,7 @@ def _pump(stream, name, out):
 def run_tool(arguments, feedback, stages=1, poll=0.1):
     """Runs the program arguments[0] with the rest as its arguments; returns when it ended well.
     Raises ToolFailed with the tool's message when its status is not 0, ToolCancelled when the
-    feedback was cancelled (the tool, sent SIGTERM, removes what it began)."""
+    feedback was cancelled and the tool stopped (sent SIGTERM, it removes what it began)."""
     program = arguments[0].replace("\\", "/").rsplit("/", 1)[-1]
     feedback.pushConsoleInfo(" ".join(_quoted(a) for a in arguments))
     process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -88,11 +89,14 @@ def run_tool(arguments, feedback, stages=1, poll=0.1):
     pieces = queue.Queue()
     for stream, name in ((process.stdout, "out"), (process.stderr, "err")):
         threading.Thread(target=_pump, args=(stream, name, pieces), daemon=True).start()
-    progress = ProgressReader(stages)
+    streams = {"out": ProgressReader(stages), "err": ProgressReader(stages)}
     cancelled = False
-    streams_open = 2
+    streams_open = len(streams)
     while streams_open:
-        if feedback.isCanceled() and not cancelled:
+        done = max(reader.fraction() for reader in streams.values()) >= 1
+        # Once the tool says it is done, its results are in place: stopping it would gain
+        # nothing, so a late Cancel lets it end.
+        if feedback.isCanceled() and not cancelled and not done:
             process.terminate()
             cancelled = True
         try:
@@ -101,18 +105,20 @@ def run_tool(arguments, feedback, stages=1, poll=0.1):
             continue
         if piece is None:
             streams_open -= 1
-        elif name == "err":
-            feedback.setProgress(100 * progress.feed(piece))
-        else:
-            feedback.pushConsoleInfo(piece.rstrip("\n"))
+            continue
+        streams[name].feed(piece)
+        feedback.setProgress(100 * max(reader.fraction() for reader in streams.values()))
     status = process.wait()
-    if progress.text.strip():
-        feedback.pushConsoleInfo(progress.text.rstrip("\n"))
-    if cancelled:
+    for reader in streams.values():
+        if reader.text.strip():
+            feedback.pushConsoleInfo(reader.text.rstrip("\n"))
+    if cancelled and status != 0:
         raise ToolCancelled(program + " was stopped; it wrote nothing")
+    if feedback.isCanceled():  # it ended before the signal came or took effect
+        feedback.pushInfo(program + " had finished before it could be stopped")
     if status != 0:
-        message = progress.message(program) or program + " ended with status " + str(status)
-        raise ToolFailed(message)
+        message = streams["err"].message(program) or streams["out"].message(program)
+        raise ToolFailed(message or program + " ended with status " + str(status))
 
 
 def _quoted(word):
