@@ -71,18 +71,23 @@ def render(map_layers, extent, crs, output):
         raise RuntimeError("cannot write " + output)
 
 
-def main(plugin_parent, programs, make_geotiff, work, output):
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    application, plugin = headless.start(plugin_parent, os.path.join(work, "profile"))
+def draw(programs, make_geotiff, work, output):
     cleaned, lines = layers(programs, make_geotiff, work)
     for layer in (cleaned, lines):
         if not layer.isValid():
             raise RuntimeError("QGIS cannot open " + layer.source())
     style_lines(lines)
     render([lines, cleaned], detail(cleaned), cleaned.crs(), output)
-    print(output)
+
+
+def main(plugin_parent, programs, make_geotiff, work, output):
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    application, plugin = headless.start(plugin_parent, os.path.join(work, "profile"))
+    draw(programs, make_geotiff, work, output)  # its layers are gone before QGIS ends
+    plugin.unload()
     application.exitQgis()
+    print(output)
 
 
 if __name__ == "__main__":
