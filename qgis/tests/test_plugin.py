@@ -202,13 +202,13 @@ class ProviderTest(unittest.TestCase):
                              ["clean", source, scratch("stubbed", "clean.tif"), "--overwrite",
                               "--no-deburring"])
         processing.run("torvanelle:vectorise", {
-            "INPUT": source, "BASE": 100, "INTERVAL": 5, "MIN_BRANCH": 4, "SIMPLIFY": 0.5,
+            "INPUT": source, "BASE": 100, "INTERVAL": 2.5, "MIN_BRANCH": 4, "SIMPLIFY": 0.5,
             "BRIDGE": 30, "MIN_LENGTH": 5, "OUTPUT": scratch("stubbed", "lines.shp")})
         with open(vect + ".args") as args:
             self.assertEqual(args.read().split("\n")[:-1], [
                 source, scratch("stubbed", "lines.shp"), "--format", "ESRI Shapefile",
-                "--overwrite", "--base", "100.0", "--interval", "5.0", "--min-branch", "4",
-                "--simplify", "0.5", "--bridge", "30.0", "--min-length", "5.0"])
+                "--overwrite", "--base", "100", "--interval", "2.5", "--min-branch", "4",
+                "--simplify", "0.5", "--bridge", "30", "--min-length", "5"])
 
 
 class AlgorithmsTest(unittest.TestCase):
@@ -265,7 +265,7 @@ class AlgorithmsTest(unittest.TestCase):
             layer = QgsVectorLayer(result, "lines", "ogr")  # as Processing loads it
             self.assertTrue(layer.isValid())
             self.assertEqual(layer.featureCount(), len(wanted[0]))
-            self.assertEqual(layer.fields().names()[-2:], ["number", "elevation"])
+            self.assertLessEqual({"number", "elevation"}, set(layer.fields().names()))
 
     def assert_refused_as_the_tool_says(self, algorithm, output, *tool_words):
         source = sixteen_bit_source()

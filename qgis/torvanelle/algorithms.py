@@ -24,6 +24,12 @@ _INPUT_HELP = ("<b>Contour raster</b>: a raster of one 8-bit band of contour num
                "value) none. Any raster GDAL reads; its georeference and CRS are kept.")
 
 
+def number(value):
+    """A number as the tools read it: whole numbers without a decimal point, so that an option
+    of whole pixels takes them too."""
+    return str(int(value)) if value == int(value) else repr(value)
+
+
 class ToolAlgorithm(QgsProcessingAlgorithm):
     """An algorithm that runs `PROGRAM`, whose progress comes in `STAGES` stages of 0...100."""
 
@@ -132,8 +138,8 @@ class ElevationParameters:
         given = [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
         if not any(given):
             return []
-        return ["--base", repr(self.parameterAsDouble(parameters, self.BASE, context)),
-                "--interval", repr(self.parameterAsDouble(parameters, self.INTERVAL, context))]
+        return ["--base", number(self.parameterAsDouble(parameters, self.BASE, context)),
+                "--interval", number(self.parameterAsDouble(parameters, self.INTERVAL, context))]
 
     def checkParameterValues(self, parameters, context):
         given = [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
@@ -210,14 +216,14 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         words += ["--min-branch", str(self.parameterAsInt(parameters, self.MIN_BRANCH, context))]
         simplify = self.parameterAsDouble(parameters, self.SIMPLIFY, context)
         if simplify > 0:
-            words += ["--simplify", repr(simplify)]
+            words += ["--simplify", number(simplify)]
         # The newer options are passed only when they differ from the tool's defaults.
         bridge = self.parameterAsDouble(parameters, self.BRIDGE, context)
         if bridge > 0:
-            words += ["--bridge", repr(bridge)]
+            words += ["--bridge", number(bridge)]
         min_length = self.parameterAsDouble(parameters, self.MIN_LENGTH, context)
         if min_length != 2:
-            words += ["--min-length", repr(min_length)]
+            words += ["--min-length", number(min_length)]
         return words, {self.OUTPUT: path + ("|layername=" + layer if layer else "")}
 
 
