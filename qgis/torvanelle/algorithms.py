@@ -96,8 +96,9 @@ class CleanAlgorithm(ToolAlgorithm):
             "<br><b>Remove spurs</b>: also remove the spurs (burrs) one pixel long that thinning "
             "leaves on a line.<br><b>Cleaned raster</b>: the GeoTIFF written, on the same grid, "
             "place and CRS as the input: the thinned contour numbers, nodata 255, one colour per "
-            "number in its colour table.<br><b>Thinning report</b> (optional): a text file saying, "
-            "scan after scan, how many pixels were removed.")
+            "number in its colour table.<br><b>Thinning report</b> (optional): the text file of "
+            "the thinning's report: the number of contour lines, and for each the number of "
+            "pixels changed, scan after scan.")
 
     def initAlgorithm(self, config=None):
         self.addParameter(QgsProcessingParameterRasterLayer(self.INPUT, tr("Contour raster")))

@@ -28,8 +28,9 @@ class TorvanelleProvider(QgsProcessingProvider):
     def longName(self):
         if self.missing:
             return tr("Torvanelle: {}").format(self.warningMessage())
-        return tr("Torvanelle contour rasters ({})").format(
-            os.path.dirname(self.program(ALGORITHMS[0].PROGRAM)))
+        found = self.program(ALGORITHMS[0].PROGRAM)
+        return tr("Torvanelle contour rasters") + (" (" + os.path.dirname(found) + ")"
+                                                   if found else "")
 
     def icon(self):
         return QIcon(str(PLUGIN_FOLDER / "icon.svg"))

@@ -11,8 +11,8 @@ import re
 import subprocess
 import threading
 
-# A step of GDAL's terminal progress ("0...10...20") or the end of a stage ("100 - done." as
-# GDALTermProgress ends, "- done (0.12 s)." as torvanelle-vect ends each of its stages).
+# A step of GDAL's terminal progress ("0...10...20"), or the end of a run or of one of its
+# stages ("100 - done.", or "- done" alone after a stage that says nothing on the way).
 _STEP = re.compile(r"(\d+)\.\.\.|(?:(\d+) )?- done")
 
 
