@@ -97,8 +97,8 @@ class CleanAlgorithm(ToolAlgorithm):
             "leaves on a line.<br><b>Cleaned raster</b>: the GeoTIFF written, on the same grid, "
             "place and CRS as the input: the thinned contour numbers, nodata 255, one colour per "
             "number in its colour table.<br><b>Thinning report</b> (optional): the text file of "
-            "the thinning's report: the number of contour lines, and for each the number of "
-            "pixels changed, scan after scan.")
+            "the thinning's report: the number of contour lines, and for each the modifications "
+            "the thinning made.")
 
     def initAlgorithm(self, config=None):
         self.addParameter(QgsProcessingParameterRasterLayer(self.INPUT, tr("Contour raster")))
