@@ -1,7 +1,7 @@
 // Writes the repository's sample image, images/demo/relief.raw and its descriptor relief.txt,
 // under the given repository root (default: the current folder).
 //
-//   make_sample [root]
+//   make_sample [ROOT]
 //
 // The files are committed; run this only to remake them after the terrain changes.
 
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "devtools/terrain.h"
 
 namespace {
@@ -45,12 +46,17 @@ bool write_descriptor(const std::filesystem::path& p, const terrain::Options& o)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2) {
-    std::cerr << "usage: make_sample [repository root]\n";
-    return 2;
-  }
-  const std::filesystem::path dir =
-      std::filesystem::path(argc == 2 ? argv[1] : ".") / "images" / "demo";
+  CLI::App app{
+      "Writes the repository's sample image, images/demo/relief.raw and its descriptor "
+      "relief.txt, under ROOT (default: the current folder). The files are committed: "
+      "run this only to remake them after the terrain changes.",
+      "make_sample"};
+  torvanelle::cli::follow_convention(app);
+  std::string root = ".";
+  app.add_option("ROOT", root, "the repository's root");
+  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
+    return *status;
+  const std::filesystem::path dir = std::filesystem::path(root) / "images" / "demo";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) {

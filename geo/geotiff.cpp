@@ -69,6 +69,8 @@ void write_geotiff(const std::filesystem::path& path, const Descriptor& d, const
   options.SetNameValue("TILED", "YES");
   options.SetNameValue("COMPRESS", "DEFLATE");
   options.SetNameValue("BIGTIFF", "IF_SAFER");
+  // Tiles are compressed on every core; each tile alone, so the file is the same.
+  options.SetNameValue("NUM_THREADS", "ALL_CPUS");
   GDALDatasetUniquePtr ds(gis::driver("GTiff").Create(path.string().c_str(), d.nb_col, d.nb_lig, 1,
                                                       GDT_Byte, options.List()));
   if (!ds || !describe_output(*ds, d, g))

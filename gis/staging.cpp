@@ -75,6 +75,8 @@ void check_destination(const fs::path& output, bool overwrite,
 Staging::Staging(const fs::path& output, ErrorTrap& trap) : output_(output) {
   std::mt19937 bits(std::random_device{}());
   const fs::path folder = folder_of(output);
+  // A signal waits until the folder is the handler's to remove.
+  const torvanelle::InterruptsHeld held;
   for (int attempt = 0; attempt < 100 && scratch_.empty(); ++attempt) {
     const fs::path candidate = folder / (".torvanelle-" + random_suffix(bits));
     std::error_code ec;

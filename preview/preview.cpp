@@ -1,18 +1,23 @@
 // Draws a contour raster as a PNG picture: each contour number in a colour of a ten-colour
 // cycle, so that neighbouring numbers differ, the background white.
 //
-//   preview raster.raw descriptor.txt picture.png [scale]
+//   preview raster.raw descriptor.txt picture.png [scale] [--overwrite]
 //
 // The descriptor's first two integers are the raster's lines and columns; scale (1 to 16,
-// default 1) repeats every pixel scale × scale times.
+// default 1) repeats every pixel scale × scale times. The picture appears whole or not at all.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
+#include "io/host.h"
+#include "io/interrupts.h"
 #include "preview/palette.h"
 #include "preview/png.h"
 
@@ -21,20 +26,16 @@ namespace {
 struct Args {
   std::string raster, descriptor, picture;
   int scale = 1;
+  bool overwrite = false;
 };
 
-bool parse(int argc, char** argv, Args& a) {
-  if (argc < 4 || argc > 5) return false;
-  a.raster = argv[1];
-  a.descriptor = argv[2];
-  a.picture = argv[3];
-  if (argc == 5) {
-    char* end = nullptr;
-    const long s = std::strtol(argv[4], &end, 10);
-    if (*end != '\0' || s < 1 || s > 16) return false;
-    a.scale = static_cast<int>(s);
-  }
-  return true;
+void declare(CLI::App& app, Args& a) {
+  app.add_option("RASTER", a.raster, "the raw raster (NAME.raw)")->required();
+  app.add_option("DESCRIPTOR", a.descriptor, "its descriptor (NAME.txt)")->required();
+  app.add_option("PICTURE", a.picture, "the PNG picture to write")->required();
+  app.add_option("SCALE", a.scale, "each pixel drawn SCALE x SCALE times (default 1)")
+      ->check(torvanelle::cli::whole_between(1, 16));
+  app.add_flag("--overwrite", a.overwrite, "replace PICTURE if it exists");
 }
 
 // The palette's 256 colours, in pixel-value order.
@@ -74,13 +75,37 @@ int fail(const std::string& what) {
   return 1;
 }
 
+/// Writes `file` to `path` whole: under a temporary name beside it, which a signal removes,
+/// then renamed over it.
+bool write_whole(const std::string& path, const std::vector<std::uint8_t>& file) {
+  const std::string temporary = path + "." + std::to_string(torvanelle::process_id()) + ".tmp";
+  const int ticket = torvanelle::remove_on_interrupt(temporary);
+  std::ofstream out(temporary, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  out.close();
+  const bool written = !out.fail() && torvanelle::replace_with(temporary, path);
+  if (!written) std::remove(temporary.c_str());
+  torvanelle::forget_file(ticket);
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  CLI::App app{
+      "Draws a contour raster as a PNG picture: each contour number in a colour of a "
+      "ten-colour cycle, so that neighbouring numbers differ, the background white.",
+      "preview"};
+  torvanelle::cli::follow_convention(app);
   Args a;
-  if (!parse(argc, argv, a)) {
-    std::cerr << "usage: preview raster.raw descriptor.txt picture.png [scale 1..16]\n";
-    return 2;
+  declare(app, a);
+  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
+    return *status;
+  torvanelle::catch_interrupts();
+  std::error_code ec;
+  if (!a.overwrite &&
+      (std::filesystem::exists(a.picture, ec) || std::filesystem::is_symlink(a.picture, ec))) {
+    return fail(a.picture + " exists: give --overwrite to replace it");
   }
   int rows = 0, cols = 0;
   if (!read_size(a.descriptor, rows, cols)) return fail("no usable size in " + a.descriptor);
@@ -97,9 +122,6 @@ int main(int argc, char** argv) {
   const std::vector<std::uint8_t> file = png::encode_indexed(
       cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
   if (file.empty()) return fail("not enough memory to compress the picture");
-  std::ofstream out(a.picture, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  out.close();
-  if (out.fail()) return fail("cannot write " + a.picture);
+  if (!write_whole(a.picture, file)) return fail("cannot write " + a.picture);
   return 0;
 }

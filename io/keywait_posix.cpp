@@ -1,40 +1,16 @@
+// The key wait of keywait.h on POSIX systems: the controlling terminal, /dev/tty.
 #include "io/keywait.h"
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <conio.h>
-#include <windows.h>
-#else
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#endif
 
 #include "io/interrupts.h"
 
 namespace torvanelle {
-
-#ifdef _WIN32
-
-void wait_for_key() {
-  // The console's own keyboard, as /dev/tty below: a process without a console (a service, a
-  // detached or CI run) cannot open it and has nothing to wait on.
-  const HANDLE keyboard =
-      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (keyboard == INVALID_HANDLE_VALUE) return;
-  DWORD mode = 0;
-  const bool console = GetConsoleMode(keyboard, &mode) != 0;
-  // Only a key pressed now ends the wait, not one typed before it began.
-  if (console) FlushConsoleInputBuffer(keyboard);
-  CloseHandle(keyboard);
-  if (console) _getch();
-}
-
-#else
 
 namespace {
 
@@ -106,7 +82,5 @@ void wait_for_key() {
   close(tty_fd);
   tty_fd = -1;
 }
-
-#endif
 
 }  // namespace torvanelle
