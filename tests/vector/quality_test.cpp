@@ -26,20 +26,6 @@ struct Figures {
   double extra_pieces() const { return static_cast<double>(lines - true_lines) / true_lines; }
 };
 
-/// The line of `out` that lies along closed true line `t` for most of its length, and whether it
-/// is closed and covers 99% of `t`.
-bool comes_back_closed(const Polyline& t, const std::vector<Polyline>& out,
-                       const field::SegmentIndex& index) {
-  std::unordered_map<int, double> per_line;
-  const field::Closeness c = field::closeness(t, index, 2, &per_line);
-  int best = -1;
-  for (const auto& [line, length] : per_line) {
-    if (best < 0 || length > per_line[best]) best = line;
-  }
-  return best >= 0 && out[static_cast<std::size_t>(best)].closed() &&
-         per_line[best] >= 0.99 * c.total;
-}
-
 Figures measure(const std::vector<Polyline>& truth, const std::vector<Polyline>& out) {
   Figures f;
   const field::SegmentIndex true_index(truth, 4), out_index(out, 4);
@@ -54,7 +40,7 @@ Figures measure(const std::vector<Polyline>& truth, const std::vector<Polyline>&
     coverage.total += c.total;
     coverage.within += c.within;
     f.true_closed += t.closed();
-    f.closed_back += t.closed() && comes_back_closed(t, out, out_index);
+    f.closed_back += t.closed() && field::comes_back_closed(t, out, out_index);
   }
   f.true_lines = static_cast<int>(truth.size());
   f.lines = static_cast<int>(out.size());
