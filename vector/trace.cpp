@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <map>
+#include <numbers>
 #include <unordered_map>
 #include <utility>
 
@@ -44,6 +46,12 @@ constexpr std::array<std::uint8_t, 256> joined = [] {
 
 constexpr int no_junction = -1;
 
+/// How far along a run its direction at a junction is judged, in pixels.
+constexpr std::size_t direction_reach = 6;
+
+/// The sharpest turn a line is given at a junction of four runs or more, in radians.
+constexpr double max_turn = 150 * std::numbers::pi / 180;
+
 /// A run of the skeleton between two nodes (end pixels or junctions), or a ring; at each end the
 /// junction it meets, or `no_junction`. A run that meets a junction goes on to the junction's
 /// centre, so that every run meeting a junction ends on the same pixel.
@@ -62,6 +70,7 @@ class Bits {
   explicit Bits(std::size_t n) : words_((n + 63) / 64) {}
   bool get(std::size_t p) const { return (words_[p / 64] >> (p % 64)) & 1; }
   void set(std::size_t p) { words_[p / 64] |= std::uint64_t{1} << (p % 64); }
+  void clear(std::size_t p) { words_[p / 64] &= ~(std::uint64_t{1} << (p % 64)); }
 
  private:
   std::vector<std::uint64_t> words_;
@@ -293,6 +302,16 @@ class Joiner {
       if (a != no_junction && b != no_junction && a != b && runs_[r].free < eye)
         joining[std::minmax(a, b)].push_back(r);
     }
+    // A loop of a few pixels hanging off a junction that keeps two more runs: the eye round a
+    // pinhole beside the junction.
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+      const auto [a, b] = runs_[r].junction;
+      if (pruned_[r] || a == no_junction || a != b || runs_[r].free >= eye) continue;
+      if (meeting[static_cast<std::size_t>(a)] >= 4) {
+        pruned_[r] = true;
+        meeting[static_cast<std::size_t>(a)] -= 2;
+      }
+    }
     for (auto& [pair, runs] : joining) {
       const auto sides = static_cast<int>(runs.size());
       const bool goes_on = meeting[static_cast<std::size_t>(pair.first)] > sides &&
@@ -325,18 +344,96 @@ class Joiner {
     }
   }
 
-  /// Pairs the two ends meeting a junction that keeps two; a junction that kept none (a knot of
-  /// junction pixels with no run leaving it) is a line of one pixel.
+  /// Pairs the ends meeting a junction: the two of a junction that keeps two; at a junction of
+  /// four or more, by continuation (`pair_by_direction`); three (a true T) stay apart. A junction
+  /// that kept none (a knot of junction pixels with no run leaving it) is a line of one pixel.
   void join(std::size_t c, const Line& dot) {
     std::vector<std::size_t> kept;
     for (const std::size_t e : ends_at_[c]) {
       if (!pruned_[e / 2]) kept.push_back(e);
     }
-    if (kept.size() == 2) {
-      partner_[kept[0]] = static_cast<std::ptrdiff_t>(kept[1]);
-      partner_[kept[1]] = static_cast<std::ptrdiff_t>(kept[0]);
-    }
+    if (kept.size() == 2) pair(kept[0], kept[1]);
+    if (kept.size() >= 4) pair_by_direction(kept);
     if (ends_at_[c].empty()) lines_.push_back(dot);
+  }
+
+  void pair(std::size_t a, std::size_t b) {
+    partner_[a] = static_cast<std::ptrdiff_t>(b);
+    partner_[b] = static_cast<std::ptrdiff_t>(a);
+  }
+
+  /// The direction in which run end `e` leaves its junction: from the junction's centre to the
+  /// run's pixel `reach` steps away (or its last), so that a kink at the junction does not count.
+  std::array<double, 2> leaving(std::size_t e) const {
+    const std::vector<Pixel>& p = runs_[e / 2].line.pixels;
+    const std::size_t k = std::min<std::size_t>(direction_reach, p.size() - 1);
+    const Pixel from = e % 2 == 0 ? p.front() : p.back();
+    const Pixel to = e % 2 == 0 ? p[k] : p[p.size() - 1 - k];
+    return {static_cast<double>(to.row - from.row), static_cast<double>(to.col - from.col)};
+  }
+
+  /// Pairs the ends of a junction of four or more so that each line goes on as straight as it
+  /// can: the straightest pairs first (the smallest turn from one end's direction into the
+  /// other's), leaving out a pair that would cross one taken already or keep the others (when
+  /// they are even) from pairing without crossing, and one that turns by more than `max_turn`.
+  /// Contours of one number do not cross: where a band touches itself or a saddle makes an X,
+  /// the lines meet and turn back.
+  void pair_by_direction(const std::vector<std::size_t>& ends) {
+    const std::size_t n = ends.size();
+    std::vector<double> angle(n);
+    std::vector<std::array<double, 2>> dir(n);
+    for (std::size_t a = 0; a < n; ++a) {
+      dir[a] = leaving(ends[a]);
+      angle[a] = std::atan2(dir[a][0], dir[a][1]);
+    }
+    struct Candidate {
+      double turn;
+      std::size_t a, b;
+    };
+    std::vector<Candidate> candidates;
+    for (std::size_t a = 0; a < n; ++a) {
+      for (std::size_t b = a + 1; b < n; ++b) {
+        if (n % 2 == 0 && splits_odd(angle, a, b)) continue;
+        const double cosine =
+            -(dir[a][0] * dir[b][0] + dir[a][1] * dir[b][1]) /
+            std::max(std::hypot(dir[a][0], dir[a][1]) * std::hypot(dir[b][0], dir[b][1]), 1e-9);
+        const double turn = std::acos(std::clamp(cosine, -1.0, 1.0));
+        if (turn <= max_turn) candidates.push_back({turn, a, b});
+      }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.turn < y.turn; });
+    std::vector<std::pair<std::size_t, std::size_t>> taken;
+    std::vector<bool> used(n);
+    for (const Candidate& c : candidates) {
+      if (used[c.a] || used[c.b]) continue;
+      const bool crosses = std::any_of(taken.begin(), taken.end(), [&](const auto& t) {
+        return separates(angle, t.first, t.second, c.a) != separates(angle, t.first, t.second, c.b);
+      });
+      if (crosses) continue;
+      taken.push_back({c.a, c.b});
+      used[c.a] = used[c.b] = true;
+      pair(ends[c.a], ends[c.b]);
+    }
+  }
+
+  /// Whether the pair (a, b) leaves an odd number of ends on either side of it: then the others
+  /// cannot all be paired without a crossing.
+  static bool splits_odd(const std::vector<double>& angle, std::size_t a, std::size_t b) {
+    std::size_t inside = 0;
+    for (std::size_t x = 0; x < angle.size(); ++x)
+      inside += x != a && x != b && separates(angle, a, b, x);
+    return inside % 2 == 1;
+  }
+
+  /// Whether direction x lies strictly within the turn counterclockwise from direction a to b.
+  static bool separates(const std::vector<double>& angle, std::size_t a, std::size_t b,
+                        std::size_t x) {
+    const auto from_a = [&](std::size_t y) {
+      const double d = angle[y] - angle[a];
+      return d < 0 ? d + 2 * std::numbers::pi : d;
+    };
+    return from_a(x) > 0 && from_a(x) < from_a(b);
   }
 
   /// The line that starts at run end `e` and goes through joined runs until an end that is not
@@ -375,13 +472,122 @@ class Joiner {
   std::vector<Line> lines_;
 };
 
+/// Cuts lines into simple pieces. A line that goes through a junction twice (a band touching
+/// itself) passes the same pixels twice: first the doubling back over a pixel or two on the way
+/// to the junction's centre is taken out, then a pixel met again is stepped over when the line
+/// can go from the pixel before it straight to the one after it (two pixels apart at most, and
+/// not met before either); else the line is cut there, a loop that came back to the pixel
+/// becoming a closed line of its own.
+class Simplifier {
+ public:
+  explicit Simplifier(const Framed& s)
+      : stride_(s.stride()),
+        seen_(static_cast<std::size_t>(s.rows() + 2) * static_cast<std::size_t>(s.stride())) {}
+
+  /// Appends the simple pieces of `line` with two distinct pixels or more to `out`.
+  void pieces(Line line, std::vector<Line>& out) {
+    std::vector<Pixel>& v = line.pixels;
+    const bool closed = line.closed();
+    drop_spikes(v, closed);
+    const std::size_t first = out.size();
+    Line cur{line.number, {}};
+    for (std::size_t j = 0; j < v.size(); ++j) {
+      const bool closing = closed && j + 1 == v.size() && !cur.pixels.empty() &&
+                           v[j] == cur.pixels.front() && first == out.size();
+      if (!seen(v[j]) || closing) {
+        push(cur, v[j]);
+        continue;
+      }
+      const bool step_over = j + 1 < v.size() && !cur.pixels.empty() &&
+                             near(cur.pixels.back(), v[j + 1]) && !seen(v[j + 1]);
+      if (!step_over) cut_loop(cur, v[j], out);
+    }
+    finish(cur, out);
+    if (closed && out.size() > first + 1 && out[first].pixels.front() == out.back().pixels.back()) {
+      // The ring was cut: its last piece goes on into its first.
+      std::vector<Pixel>& last = out.back().pixels;
+      last.insert(last.end(), out[first].pixels.begin() + 1, out[first].pixels.end());
+      out[first] = std::move(out.back());
+      out.pop_back();
+    }
+  }
+
+ private:
+  std::size_t index(Pixel p) const {
+    return static_cast<std::size_t>(p.row + 1) * static_cast<std::size_t>(stride_) +
+           static_cast<std::size_t>(p.col + 1);
+  }
+  bool seen(Pixel p) const { return seen_.get(index(p)); }
+  void push(Line& cur, Pixel p) {
+    seen_.set(index(p));
+    cur.pixels.push_back(p);
+  }
+  static bool near(Pixel a, Pixel b) {
+    return a != b && std::abs(a.row - b.row) <= 2 && std::abs(a.col - b.col) <= 2;
+  }
+
+  /// Takes out every doubling back x, y, x (and, round a ring's start, its like).
+  static void drop_spikes(std::vector<Pixel>& v, bool closed) {
+    std::size_t out = 0;
+    for (const Pixel p : v) {
+      if (out >= 2 && v[out - 2] == p) {
+        --out;
+        continue;
+      }
+      v[out++] = p;
+    }
+    v.resize(out);
+    while (closed && v.size() >= 3 && v[1] == v[v.size() - 2]) {
+      v.pop_back();
+      v.erase(v.begin());
+    }
+    if (closed && v.size() < 4 && v.size() > 1) v.pop_back();
+  }
+
+  /// Cuts `cur` where it meets pixel p again: the part before p is a line, the part from p on
+  /// a closed one, and a new line starts at p.
+  void cut_loop(Line& cur, Pixel p, std::vector<Line>& out) {
+    const auto at = std::find(cur.pixels.begin(), cur.pixels.end(), p);
+    Line ring{cur.number, {at, cur.pixels.end()}};
+    ring.pixels.push_back(p);
+    cur.pixels.erase(at + 1, cur.pixels.end());
+    finish(cur, out);
+    for (const Pixel q : ring.pixels)
+      seen_.clear(index(q));
+    if (ring.pixels.size() < 4) ring.pixels.pop_back();  // not a ring: p, q, p is the line p, q
+    if (ring.pixels.size() >= 2) out.push_back(std::move(ring));
+    push(cur, p);
+  }
+
+  /// Hands `cur` over to `out` when it has two distinct pixels, and starts it afresh.
+  void finish(Line& cur, std::vector<Line>& out) {
+    for (const Pixel q : cur.pixels)
+      seen_.clear(index(q));
+    if (cur.pixels.size() >= 2) out.push_back(cur);
+    cur.pixels.clear();
+  }
+
+  int stride_;
+  Bits seen_;  ///< the pixels of the piece being built
+};
+
 }  // namespace
 
 std::vector<Line> trace(const Framed& skeleton, int min_branch) {
   Tracer tracer(skeleton);
   std::vector<Run> runs = tracer.runs();
-  std::vector<Line> lines =
+  std::vector<Line> joined =
       Joiner(std::move(runs), tracer.junctions()).lines(tracer.junctions(), min_branch);
+  std::vector<Line> lines;
+  lines.reserve(joined.size());
+  Simplifier simplifier(skeleton);
+  for (Line& line : joined) {
+    if (line.pixels.size() < 2) {
+      lines.push_back(std::move(line));
+    } else {
+      simplifier.pieces(std::move(line), lines);
+    }
+  }
   std::stable_sort(lines.begin(), lines.end(),
                    [](const Line& a, const Line& b) { return a.number < b.number; });
   return lines;

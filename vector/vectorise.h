@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "vector/framed.h"
 #include "vector/lines.h"
 
 namespace torvanelle::vect {
@@ -14,9 +15,21 @@ struct Options {
   double min_length = 2;  ///< lines shorter than this many pixels are left out
 };
 
-/// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced
-/// (`trace`) and simplified (`simplify`). Each line keeps its number; lines come ordered by
-/// number.
-std::vector<Line> vectorise(const Image& image, const Options& options);
+/// What `vectorise` left out and added, for the caller to report.
+struct Counts {
+  int left_out = 0;  ///< lines shorter than `Options::min_length`
+  int bridges = 0;   ///< bridges made across gaps
+};
+
+/// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced into
+/// simple lines (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`), lines shorter
+/// than `options.min_length` pixels (and every line of fewer than two distinct pixels) left out,
+/// and the rest simplified (`simplify`). Each line keeps its number; lines come ordered by
+/// number. `counts`, when given, receives what was left out and added.
+std::vector<Line> vectorise(const Image& image, const Options& options, Counts* counts = nullptr);
+
+/// The same on a framed raster, thinned in place: the caller may let go of the image first.
+/// With bridges, a copy of the raster before thinning is kept while the lines are made.
+std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* counts = nullptr);
 
 }  // namespace torvanelle::vect
