@@ -9,7 +9,7 @@
 namespace torvanelle::vect {
 
 /// The widest angle, in degrees, between an end's direction and the bridge leaving it.
-inline constexpr double bridge_tolerance_degrees = 45;
+inline constexpr double bridge_tolerance_degrees = 60;
 
 /// Joins free ends of `lines` (the two ends of an open line of 4 pixels or more) by straight
 /// bridges: two ends of the same number at most `distance` pixels apart that face each other,

@@ -351,7 +351,8 @@ std::vector<Gap> cut_gaps(torvanelle::vect::Image& bands, const std::vector<Poly
     for (double from = 40 + spacing * unit(gen);;) {
       const double size = 8 + 22 * unit(gen);
       if (from + size > length - 40) break;
-      Gap gap{line.number, stretch(line.points, from, from + size), size};
+      // Erased within 3 px of a stretch 6 px shorter: the band breaks for `size` pixels.
+      Gap gap{line.number, stretch(line.points, from + 3, from + size - 3), size};
       erase_near(bands, line.number, gap.points, 3);
       gaps.push_back(std::move(gap));
       from += size + std::max(40.0, spacing * (0.5 + unit(gen)));

@@ -94,13 +94,14 @@ std::vector<Polyline> true_lines(const Terrain& t);
 /// A stretch of a true line whose band was erased, as a label erases it.
 struct Gap {
   int number = 0;
-  std::vector<Point> points;  ///< the stretch of the true line, `length` pixels long
-  double length = 0;
+  std::vector<Point> points;  ///< the stretch of the true line whose surroundings were erased
+  double length = 0;          ///< how long a piece of the line the gap takes away
 };
 
 /// Erases label gaps of 8 to 30 pixels in the bands, seeded: about one per `spacing` pixels of
 /// every true line long enough, never within 40 pixels of a line's end or of another gap. Only
-/// the pixels of the line's own number within 3 pixels of the stretch are erased.
+/// the pixels of the line's own number within 3 pixels of the stretch are erased, the stretch
+/// being 6 pixels shorter than the gap.
 std::vector<Gap> cut_gaps(torvanelle::vect::Image& bands, const std::vector<Polyline>& truth,
                           unsigned seed, double spacing);
 
