@@ -6,10 +6,10 @@
 // Each elevation model (a line "rows cols", then float64 samples; bench/vect_dem.py writes them
 // from the models Debian ships) is resampled to `size` rows, its columns in proportion, with 60
 // contour numbers drawn as bands 1 to 5 pixels wide that touch where the slope is steep; the true
-// lines come from marching squares. Three runs per model: the clean bands; the bands with
-// defects (ragged edges, label gaps of 8 to 30 pixels, isolated specks, one-pixel holes); the
-// same with bridges of 30 pixels. --sheet times the synthetic benchmark sheet of vect_bench with
-// the given bridge and prints the process's peak memory.
+// lines come from marching squares and the bands are drawn around them. Three runs per model: the
+// clean bands; the bands with defects (ragged edges, label gaps of 8 to 30 pixels, isolated specks,
+// one-pixel holes); the same with bridges of 30 pixels. --sheet times the synthetic benchmark sheet
+// of vect_bench with the given bridge and prints the process's peak memory.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -193,7 +193,7 @@ void model(const std::string& name, const std::string& path, int size) {
   const int out_cols = static_cast<int>(std::lround(static_cast<double>(size) * cols / rows));
   const field::Grid grid = field::resample(dem, rows, cols, size, out_cols, 60);
   const std::vector<Polyline> truth = field::true_lines(grid);
-  const vect::Image clean = field::draw_bands(grid);
+  const vect::Image clean = field::draw_lines(grid.rows, grid.cols, truth);
   vect::Image damaged = clean;
   field::roughen(damaged, 11, 0.2);
   const std::vector<field::Gap> gaps = field::cut_gaps(damaged, truth, 12, 600);

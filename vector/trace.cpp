@@ -267,8 +267,13 @@ class Joiner {
     for (std::size_t c = 0; c < ends_at_.size(); ++c)
       prune(ends_at_[c], min_branch);
     close_eyes(2 * min_branch);
-    for (std::size_t c = 0; c < ends_at_.size(); ++c)
-      join(c, junctions[c]);
+    contract_links(min_branch);
+    const std::map<std::size_t, std::array<double, 2>> centre = centres(junctions);
+    for (const auto& [root, ends] : ends_of_groups())
+      join(ends, centre.at(root));
+    for (std::size_t c = 0; c < ends_at_.size(); ++c) {
+      if (ends_at_[c].empty()) lines_.push_back(junctions[c]);
+    }
     for (std::size_t r = 0; r < runs_.size(); ++r) {
       for (int side = 0; side < 2; ++side) {
         if (live(r) && partner_[end(r, side)] < 0) chain(end(r, side), false);
@@ -344,32 +349,127 @@ class Joiner {
     }
   }
 
-  /// Pairs the ends meeting a junction: the two of a junction that keeps two; at a junction of
-  /// four or more, by continuation (`pair_by_direction`); three (a true T) stay apart. A junction
-  /// that kept none (a knot of junction pixels with no run leaving it) is a line of one pixel.
-  void join(std::size_t c, const Line& dot) {
-    std::vector<std::size_t> kept;
-    for (const std::size_t e : ends_at_[c]) {
-      if (!pruned_[e / 2]) kept.push_back(e);
+  /// The junction group of junction c: junctions joined by links are one.
+  std::size_t group(std::size_t c) {
+    while (group_[c] != c)
+      c = group_[c] = group_[group_[c]];
+    return c;
+  }
+
+  std::size_t junction_of(std::size_t e) const {
+    return static_cast<std::size_t>(runs_[e / 2].junction[e % 2]);
+  }
+
+  /// Takes the links out of the lines: a run of at most `longest` pixels between two junctions
+  /// that each keep two more runs, as where a band touches itself over a few pixels or a saddle's
+  /// X is drawn as two junctions. The two junctions become one group, whose runs are paired as
+  /// at one junction; a line paired across the group goes through the links between its ends.
+  void contract_links(int longest) {
+    std::vector<int> meeting(ends_at_.size());
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+      for (const int c : runs_[r].junction) {
+        if (!pruned_[r] && c != no_junction) ++meeting[static_cast<std::size_t>(c)];
+      }
     }
+    group_.resize(ends_at_.size());
+    for (std::size_t c = 0; c < group_.size(); ++c)
+      group_[c] = c;
+    links_at_.assign(ends_at_.size(), {});
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+      const auto [a, b] = runs_[r].junction;
+      if (pruned_[r] || a == no_junction || b == no_junction || a == b || runs_[r].free > longest)
+        continue;
+      const auto ua = static_cast<std::size_t>(a), ub = static_cast<std::size_t>(b);
+      if (meeting[ua] < 3 || meeting[ub] < 3) continue;
+      pruned_[r] = true;
+      if (group(ua) == group(ub)) continue;  // a second way between them: an eye
+      group_[group(ua)] = group(ub);
+      links_at_[ua].push_back(r);
+      links_at_[ub].push_back(r);
+    }
+  }
+
+  /// Per junction group, in the order of its first junction: the run ends meeting it.
+  std::map<std::size_t, std::vector<std::size_t>> ends_of_groups() {
+    std::map<std::size_t, std::vector<std::size_t>> ends;
+    for (std::size_t c = 0; c < ends_at_.size(); ++c) {
+      for (const std::size_t e : ends_at_[c]) {
+        if (!pruned_[e / 2]) ends[group(c)].push_back(e);
+      }
+    }
+    return ends;
+  }
+
+  /// Per junction group: the mean of its junctions' centres.
+  std::map<std::size_t, std::array<double, 2>> centres(const std::vector<Line>& junctions) {
+    std::map<std::size_t, std::array<double, 3>> sums;  // rows, columns, junctions
+    for (std::size_t c = 0; c < junctions.size(); ++c) {
+      std::array<double, 3>& sum = sums[group(c)];
+      sum[0] += junctions[c].pixels[0].row;
+      sum[1] += junctions[c].pixels[0].col;
+      sum[2] += 1;
+    }
+    std::map<std::size_t, std::array<double, 2>> out;
+    for (const auto& [root, sum] : sums)
+      out[root] = {sum[0] / sum[2], sum[1] / sum[2]};
+    return out;
+  }
+
+  /// Pairs the ends meeting a junction group: the two of a group that keeps two; at a group of
+  /// four or more, by continuation (`pair_by_direction`); three (a true T) stay apart.
+  void join(const std::vector<std::size_t>& kept, std::array<double, 2> centre) {
     if (kept.size() == 2) pair(kept[0], kept[1]);
-    if (kept.size() >= 4) pair_by_direction(kept);
-    if (ends_at_[c].empty()) lines_.push_back(dot);
+    if (kept.size() >= 4) pair_by_direction(kept, centre);
   }
 
   void pair(std::size_t a, std::size_t b) {
     partner_[a] = static_cast<std::ptrdiff_t>(b);
     partner_[b] = static_cast<std::ptrdiff_t>(a);
+    if (junction_of(a) == junction_of(b)) return;
+    std::vector<Pixel> way = links_between(junction_of(a), junction_of(b));
+    via_[b] = std::vector<Pixel>(way.rbegin(), way.rend());
+    via_[a] = std::move(way);
   }
 
-  /// The direction in which run end `e` leaves its junction: from the junction's centre to the
-  /// run's pixel `reach` steps away (or its last), so that a kink at the junction does not count.
-  std::array<double, 2> leaving(std::size_t e) const {
+  /// The pixels of the links from the centre of junction `from` to that of `to` (one group).
+  std::vector<Pixel> links_between(std::size_t from, std::size_t to) {
+    std::map<std::size_t, std::size_t> came_by;  // junction -> the link it was reached by
+    std::vector<std::size_t> queue = {from};
+    for (std::size_t next = 0; next < queue.size() && !came_by.contains(to); ++next) {
+      for (const std::size_t r : links_at_[queue[next]]) {
+        const auto [a, b] = runs_[r].junction;
+        const auto other = static_cast<std::size_t>(a == static_cast<int>(queue[next]) ? b : a);
+        if (other == from || came_by.contains(other)) continue;
+        came_by[other] = r;
+        queue.push_back(other);
+      }
+    }
+    std::vector<std::size_t> path;
+    for (std::size_t at = to; at != from;) {
+      const std::size_t r = came_by.at(at);
+      path.push_back(r);
+      const auto [a, b] = runs_[r].junction;
+      at = static_cast<std::size_t>(a == static_cast<int>(at) ? b : a);
+    }
+    std::vector<Pixel> way;
+    std::size_t at = from;
+    for (auto r = path.rbegin(); r != path.rend(); ++r) {
+      std::vector<Pixel> link = runs_[*r].line.pixels;
+      const bool reversed = runs_[*r].junction[0] != static_cast<int>(at);
+      append(way, link, reversed);
+      at = static_cast<std::size_t>(runs_[*r].junction[reversed ? 0 : 1]);
+    }
+    return way;
+  }
+
+  /// The direction in which run end `e` leaves its junction group: from the group's `centre` to
+  /// the run's pixel `reach` steps from its junction (or its last), so that a kink at the
+  /// junction does not count.
+  std::array<double, 2> leaving(std::size_t e, std::array<double, 2> centre) const {
     const std::vector<Pixel>& p = runs_[e / 2].line.pixels;
     const std::size_t k = std::min<std::size_t>(direction_reach, p.size() - 1);
-    const Pixel from = e % 2 == 0 ? p.front() : p.back();
     const Pixel to = e % 2 == 0 ? p[k] : p[p.size() - 1 - k];
-    return {static_cast<double>(to.row - from.row), static_cast<double>(to.col - from.col)};
+    return {to.row - centre[0], to.col - centre[1]};
   }
 
   /// Pairs the ends of a junction of four or more so that each line goes on as straight as it
@@ -378,12 +478,12 @@ class Joiner {
   /// they are even) from pairing without crossing, and one that turns by more than `max_turn`.
   /// Contours of one number do not cross: where a band touches itself or a saddle makes an X,
   /// the lines meet and turn back.
-  void pair_by_direction(const std::vector<std::size_t>& ends) {
+  void pair_by_direction(const std::vector<std::size_t>& ends, std::array<double, 2> centre) {
     const std::size_t n = ends.size();
     std::vector<double> angle(n);
     std::vector<std::array<double, 2>> dir(n);
     for (std::size_t a = 0; a < n; ++a) {
-      dir[a] = leaving(ends[a]);
+      dir[a] = leaving(ends[a], centre);
       angle[a] = std::atan2(dir[a][0], dir[a][1]);
     }
     struct Candidate {
@@ -445,6 +545,10 @@ class Joiner {
       used_[r] = true;
       append(line.pixels, runs_[r].line.pixels, e % 2 == 1);
       const std::ptrdiff_t next = partner_[e ^ 1];
+      if (const auto via = via_.find(e ^ 1); next >= 0 && via != via_.end()) {
+        std::vector<Pixel> way = via->second;
+        append(line.pixels, way, false);
+      }
       if (next < 0 || used_[static_cast<std::size_t>(next) / 2]) break;
       e = static_cast<std::size_t>(next);
     }
@@ -468,7 +572,10 @@ class Joiner {
   std::vector<std::vector<std::size_t>> ends_at_;  ///< per junction: the run ends meeting it
   std::vector<bool> pruned_;
   std::vector<bool> used_;
-  std::vector<std::ptrdiff_t> partner_;  ///< per run end: the run end it joins, or -1
+  std::vector<std::ptrdiff_t> partner_;             ///< per run end: the run end it joins, or -1
+  std::vector<std::size_t> group_;                  ///< per junction: union-find parent
+  std::vector<std::vector<std::size_t>> links_at_;  ///< per junction: the links taken out there
+  std::unordered_map<std::size_t, std::vector<Pixel>> via_;  ///< per paired run end: links to go
   std::vector<Line> lines_;
 };
 

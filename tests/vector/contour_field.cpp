@@ -25,6 +25,14 @@ std::pair<double, double> Terrain::elevation_and_slope(double x, double y) const
 
 namespace {
 
+double segment_distance(Point p, Point a, Point b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length2 = dx * dx + dy * dy;
+  double t = length2 == 0 ? 0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2;
+  t = std::clamp(t, 0.0, 1.0);
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
 double band_width(double x, double y, int k) { return 3 + 2 * std::sin(x / 41 + y / 59 + 1.7 * k); }
 
 /// The number whose band holds the centre of pixel (i, j), or no_line.
@@ -128,6 +136,31 @@ torvanelle::vect::Image draw_bands(const Grid& g) {
 }
 
 torvanelle::vect::Image draw_bands(const Terrain& t) { return draw_bands(sample(t)); }
+
+torvanelle::vect::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth) {
+  torvanelle::vect::Image image(rows, cols);
+  std::vector<float> nearest(image.px.size(), 1e9f);
+  for (const Polyline& line : truth) {
+    for (std::size_t s = 0; s + 1 < line.points.size(); ++s) {
+      const Point a = line.points[s], b = line.points[s + 1];
+      const int i0 = std::max(static_cast<int>(std::floor(std::min(a.y, b.y) - 3)), 0);
+      const int i1 = std::min(static_cast<int>(std::ceil(std::max(a.y, b.y) + 3)), rows - 1);
+      const int j0 = std::max(static_cast<int>(std::floor(std::min(a.x, b.x) - 3)), 0);
+      const int j1 = std::min(static_cast<int>(std::ceil(std::max(a.x, b.x) + 3)), cols - 1);
+      for (int i = i0; i <= i1; ++i) {
+        for (int j = j0; j <= j1; ++j) {
+          const Point p{j + 0.5, i + 0.5};
+          const auto d = static_cast<float>(segment_distance(p, a, b));
+          const std::size_t at = static_cast<std::size_t>(i) * cols + j;
+          if (d > band_width(p.x, p.y, line.number) / 2 || d >= nearest[at]) continue;
+          nearest[at] = d;
+          image.px[at] = static_cast<std::uint8_t>(line.number);
+        }
+      }
+    }
+  }
+  return image;
+}
 
 void roughen(torvanelle::vect::Image& bands, unsigned seed, double probability) {
   std::mt19937 gen(seed);
@@ -286,14 +319,6 @@ std::vector<Polyline> polylines(const std::vector<torvanelle::vect::Line>& lines
 namespace field {
 namespace {
 
-double distance_to_segment(Point p, Point a, Point b) {
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double length2 = dx * dx + dy * dy;
-  double t = length2 == 0 ? 0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2;
-  t = std::clamp(t, 0.0, 1.0);
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
-
 double length_of(const std::vector<Point>& p) {
   double length = 0;
   for (std::size_t s = 0; s + 1 < p.size(); ++s)
@@ -332,7 +357,7 @@ void erase_near(torvanelle::vect::Image& bands, int k, const std::vector<Point>&
         std::min(static_cast<int>(std::max(p[s].x, p[s + 1].x) + reach) + 1, bands.cols - 1);
     for (int i = i0; i <= i1; ++i) {
       for (int j = j0; j <= j1; ++j) {
-        if (bands.at(i, j) == k && distance_to_segment({j + 0.5, i + 0.5}, p[s], p[s + 1]) <= reach)
+        if (bands.at(i, j) == k && segment_distance({j + 0.5, i + 0.5}, p[s], p[s + 1]) <= reach)
           bands.at(i, j) = torvanelle::vect::no_line;
       }
     }

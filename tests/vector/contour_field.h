@@ -82,6 +82,12 @@ Terrain test_terrain();
 torvanelle::vect::Image draw_bands(const Grid& g);
 torvanelle::vect::Image draw_bands(const Terrain& t);
 
+/// The bands drawn around the true lines as a plotter draws them: a pixel holds number k when
+/// its centre lies within half the band's width (the same widths as `draw_bands`) of line k,
+/// the nearest line winning where bands meet. Unlike `draw_bands` this holds near summits,
+/// pits and saddles too, where the slope vanishes; real elevation models are full of them.
+torvanelle::vect::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth);
+
 /// The bands with ragged edges: each background pixel beside (by a side) a band of one number only
 /// joins that band with the given probability, seeded, so that bands grow one-pixel bumps.
 void roughen(torvanelle::vect::Image& bands, unsigned seed, double probability);
