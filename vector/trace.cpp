@@ -610,7 +610,9 @@ class Simplifier {
       if (!step_over) cut_loop(cur, v[j], out);
     }
     finish(cur, out);
-    if (closed && out.size() > first + 1 && out[first].pixels.front() == out.back().pixels.back()) {
+    const bool cut_ring =
+        closed && out.size() > first + 1 && out[first].pixels.front() == out.back().pixels.back();
+    if (cut_ring && apart(out[first].pixels, out.back().pixels)) {
       // The ring was cut: its last piece goes on into its first.
       std::vector<Pixel>& last = out.back().pixels;
       last.insert(last.end(), out[first].pixels.begin() + 1, out[first].pixels.end());
@@ -629,6 +631,16 @@ class Simplifier {
     seen_.set(index(p));
     cur.pixels.push_back(p);
   }
+  /// Whether lines a and b share no pixel but b's last.
+  bool apart(const std::vector<Pixel>& a, const std::vector<Pixel>& b) {
+    for (const Pixel p : a)
+      seen_.set(index(p));
+    const bool shared = std::any_of(b.begin(), b.end() - 1, [this](Pixel p) { return seen(p); });
+    for (const Pixel p : a)
+      seen_.clear(index(p));
+    return !shared;
+  }
+
   static bool near(Pixel a, Pixel b) {
     return a != b && std::abs(a.row - b.row) <= 2 && std::abs(a.col - b.col) <= 2;
   }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "vector/bridge.h"
+#include "vector/simple.h"
 #include "vector/simplify.h"
 #include "vector/skeleton.h"
 #include "vector/trace.h"
@@ -44,6 +45,7 @@ std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* coun
   std::vector<Line> lines = trace(framed, options.min_branch);
   const int bridges = bands ? bridge(lines, *bands, options.bridge) : 0;
   bands.reset();
+  cut_where_not_simple(lines);
   const int left_out = leave_out_short(lines, options.min_length);
   for (Line& line : lines)
     simplify(line, options.simplify);
