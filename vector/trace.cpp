@@ -330,7 +330,8 @@ class Joiner {
     }
   }
 
-  /// Prunes the short branches of one junction, shortest first, while three runs or more meet it.
+  /// Prunes the short branches of one junction, shortest first, while three runs or more meet it
+  /// (or all of them, at a frayed end).
   void prune(const std::vector<std::size_t>& ends, int min_branch) {
     std::vector<std::size_t> branches;
     for (const std::size_t e : ends) {
@@ -342,8 +343,12 @@ class Joiner {
     });
     std::size_t meeting = static_cast<std::size_t>(
         std::count_if(ends.begin(), ends.end(), [this](std::size_t e) { return !pruned_[e / 2]; }));
+    // Where every run but one is a short branch, the junction is a line's frayed end: the line
+    // ends at the junction rather than turn into one of the frays, which would skew its end's
+    // direction.
+    const std::size_t keep = meeting >= 3 && branches.size() + 1 == meeting ? 1 : 2;
     for (const std::size_t r : branches) {
-      if (meeting <= 2) break;
+      if (meeting <= keep) break;
       pruned_[r] = true;
       --meeting;
     }

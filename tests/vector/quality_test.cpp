@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <unordered_map>
 
@@ -130,6 +131,31 @@ TEST_F(Quality, RaggedEdgesChangeNothing) {
   const Figures f = measure(*truth_, field::polylines(torvanelle::vect::vectorise(ragged, {})));
   print("ragged bands", f);
   expect_good(f);
+}
+
+// Label gaps of 8 to 30 pixels, about one every 400 pixels of line. The thinned ends stand back
+// about half a band's width from the gap, so bridges of up to 36 pixels span them: the lines
+// come back whole but for a few gaps, and a closed contour whose gap the straight bridge cuts
+// across by more than 2 px no longer counts as found closed. Without bridges the gaps stay open.
+TEST_F(Quality, LabelGapsAreBridged) {
+  torvanelle::vect::Image gapped = *bands_;
+  const std::vector<field::Gap> gaps = field::cut_gaps(gapped, *truth_, 5, 400);
+  torvanelle::vect::Options bridged;
+  bridged.bridge = 36;
+  torvanelle::vect::Counts counts;
+  const Figures f =
+      measure(*truth_, field::polylines(torvanelle::vect::vectorise(gapped, bridged, &counts)));
+  print("gapped bands, bridges of 36 px", f);
+  std::printf("%zu gaps, %d bridges\n", gaps.size(), counts.bridges);
+  EXPECT_GE(gaps.size(), 100u);
+  EXPECT_GE(counts.bridges, static_cast<int>(gaps.size() * 85 / 100));
+  EXPECT_GE(f.accuracy, 0.99);
+  EXPECT_GE(f.coverage, 0.99);
+  EXPECT_LE(std::abs(f.extra_pieces()), 0.02);
+  EXPECT_GE(f.closed_back, f.true_closed * 8 / 10);
+  const Figures open = measure(*truth_, field::polylines(torvanelle::vect::vectorise(gapped, {})));
+  print("gapped bands, no bridges", open);
+  EXPECT_GT(open.extra_pieces(), 0.2);
 }
 
 // The same measures fail a skeleton of the bands with their numbers merged, each line then given
