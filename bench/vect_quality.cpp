@@ -6,10 +6,11 @@
 // Each elevation model (a line "rows cols", then float64 samples; bench/vect_dem.py writes them
 // from the models Debian ships) is resampled to `size` rows, its columns in proportion, with 60
 // contour numbers drawn as bands 1 to 5 pixels wide that touch where the slope is steep; the true
-// lines come from marching squares and the bands are drawn around them. Three runs per model: the
+// lines come from marching squares and the bands are drawn around them. Four runs per model: the
 // clean bands; the bands with defects (ragged edges, label gaps of 8 to 30 pixels, isolated specks,
-// one-pixel holes); the same with bridges of 30 pixels. --sheet times the synthetic benchmark sheet
-// of vect_bench with the given bridge and prints the process's peak memory.
+// one-pixel holes); the same with bridges of 30 pixels, and of 36 (thinned ends stand back about
+// half a band's width from a gap, so 36 spans the widest gaps). --sheet times the synthetic
+// benchmark sheet of vect_bench with the given bridge and prints the process's peak memory.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -38,7 +39,10 @@ struct Run {
   bool defects;
   double bridge;
 };
-constexpr Run runs[] = {{"clean", false, 0}, {"defects", true, 0}, {"defects+bridge 30", true, 30}};
+constexpr Run runs[] = {{"clean", false, 0},
+                        {"defects", true, 0},
+                        {"defects+bridge 30", true, 30},
+                        {"defects+bridge 36", true, 36}};
 
 /// The lines of `image` with bridges of `bridge` pixels, and the seconds it took.
 std::pair<std::vector<vect::Line>, double> vectorise(const vect::Image& image, double bridge) {
