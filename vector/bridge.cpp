@@ -79,9 +79,22 @@ class Bridger {
       const std::vector<Pixel>& p = lines_[l].pixels;
       if (lines_[l].closed() || p.size() < 4) continue;
       const std::size_t k = std::min(direction_reach, p.size() - 1);
-      add_end(l, 0, p.front(), p[k]);
-      add_end(l, 1, p.back(), p[p.size() - 1 - k]);
+      const std::uint8_t n = lines_[l].number;
+      if (free(n, p.front(), p[1], p[2])) add_end(l, 0, p.front(), p[k]);
+      if (free(n, p.back(), p[p.size() - 2], p[p.size() - 3]))
+        add_end(l, 1, p.back(), p[p.size() - 1 - k]);
     }
+  }
+
+  /// Whether the end pixel `at` of a line of number k, followed on it by `next` and `after`, is
+  /// free: no other line of its number touches it, as they do where a line ends at a junction.
+  bool free(std::uint8_t k, Pixel at, Pixel next, Pixel after) const {
+    for (const Step s : steps) {
+      const Pixel q{at.row + s.drow, at.col + s.dcol};
+      const bool same = bands_.row(q.row + 1)[q.col + 1] == k;
+      if (q != next && q != after && same && taken_[index(q)]) return false;
+    }
+    return true;
   }
 
   void add_end(std::size_t line, int side, Pixel at, Pixel back) {

@@ -11,7 +11,8 @@ namespace torvanelle::vect {
 /// The widest angle, in degrees, between an end's direction and the bridge leaving it.
 inline constexpr double bridge_tolerance_degrees = 60;
 
-/// Joins free ends of `lines` (the two ends of an open line of 4 pixels or more) by straight
+/// Joins free ends of `lines` (the ends of open lines of 4 pixels or more that no other line of
+/// their number touches, as lines that end at a junction are touched) by straight
 /// bridges: two ends of the same number at most `distance` pixels apart that face each other,
 /// each end's direction (over its last 6 pixels) within `bridge_tolerance_degrees` of the bridge.
 /// A bridge crosses no pixel of another number in `bands` (the raster before thinning) and no
