@@ -484,33 +484,15 @@ class Joiner {
   /// Contours of one number do not cross: where a band touches itself or a saddle makes an X,
   /// the lines meet and turn back.
   void pair_by_direction(const std::vector<std::size_t>& ends, std::array<double, 2> centre) {
-    const std::size_t n = ends.size();
-    std::vector<double> angle(n);
-    std::vector<std::array<double, 2>> dir(n);
-    for (std::size_t a = 0; a < n; ++a) {
-      dir[a] = leaving(ends[a], centre);
-      angle[a] = std::atan2(dir[a][0], dir[a][1]);
+    std::vector<std::array<double, 2>> dir;
+    std::vector<double> angle;
+    for (const std::size_t e : ends) {
+      dir.push_back(leaving(e, centre));
+      angle.push_back(std::atan2(dir.back()[0], dir.back()[1]));
     }
-    struct Candidate {
-      double turn;
-      std::size_t a, b;
-    };
-    std::vector<Candidate> candidates;
-    for (std::size_t a = 0; a < n; ++a) {
-      for (std::size_t b = a + 1; b < n; ++b) {
-        if (n % 2 == 0 && splits_odd(angle, a, b)) continue;
-        const double cosine =
-            -(dir[a][0] * dir[b][0] + dir[a][1] * dir[b][1]) /
-            std::max(std::hypot(dir[a][0], dir[a][1]) * std::hypot(dir[b][0], dir[b][1]), 1e-9);
-        const double turn = std::acos(std::clamp(cosine, -1.0, 1.0));
-        if (turn <= max_turn) candidates.push_back({turn, a, b});
-      }
-    }
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& x, const Candidate& y) { return x.turn < y.turn; });
     std::vector<std::pair<std::size_t, std::size_t>> taken;
-    std::vector<bool> used(n);
-    for (const Candidate& c : candidates) {
+    std::vector<bool> used(ends.size());
+    for (const Turn& c : turns(dir, angle)) {
       if (used[c.a] || used[c.b]) continue;
       const bool crosses = std::any_of(taken.begin(), taken.end(), [&](const auto& t) {
         return separates(angle, t.first, t.second, c.a) != separates(angle, t.first, t.second, c.b);
@@ -520,6 +502,34 @@ class Joiner {
       used[c.a] = used[c.b] = true;
       pair(ends[c.a], ends[c.b]);
     }
+  }
+
+  /// A way through a junction group, from end a into end b, and how sharply it turns.
+  struct Turn {
+    double turn;  ///< radians: 0 goes straight on
+    std::size_t a, b;
+  };
+
+  /// The ways through a junction group whose ends leave in directions `dir` (at `angle`),
+  /// straightest first, without those that turn by more than `max_turn` or (with an even
+  /// number of ends) that leave an odd number of ends on either side.
+  static std::vector<Turn> turns(const std::vector<std::array<double, 2>>& dir,
+                                 const std::vector<double>& angle) {
+    const std::size_t n = dir.size();
+    std::vector<Turn> out;
+    for (std::size_t a = 0; a < n; ++a) {
+      for (std::size_t b = a + 1; b < n; ++b) {
+        if (n % 2 == 0 && splits_odd(angle, a, b)) continue;
+        const double lengths = std::hypot(dir[a][0], dir[a][1]) * std::hypot(dir[b][0], dir[b][1]);
+        const double cosine =
+            -(dir[a][0] * dir[b][0] + dir[a][1] * dir[b][1]) / std::max(lengths, 1e-9);
+        const double turn = std::acos(std::clamp(cosine, -1.0, 1.0));
+        if (turn <= max_turn) out.push_back({turn, a, b});
+      }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Turn& x, const Turn& y) { return x.turn < y.turn; });
+    return out;
   }
 
   /// Whether the pair (a, b) leaves an odd number of ends on either side of it: then the others
