@@ -45,10 +45,11 @@ std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* coun
   std::vector<Line> lines = trace(framed, options.min_branch);
   const int bridges = bands ? bridge(lines, *bands, options.bridge) : 0;
   bands.reset();
-  cut_where_not_simple(lines);
-  const int left_out = leave_out_short(lines, options.min_length);
   for (Line& line : lines)
     simplify(line, options.simplify);
+  // After the simplification, which may make a line touch itself where it bends back.
+  cut_where_not_simple(lines);
+  const int left_out = leave_out_short(lines, options.min_length);
   std::stable_sort(lines.begin(), lines.end(),
                    [](const Line& a, const Line& b) { return a.number < b.number; });
   if (counts != nullptr) *counts = {left_out, bridges};

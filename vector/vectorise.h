@@ -21,11 +21,13 @@ struct Counts {
   int bridges = 0;   ///< bridges made across gaps
 };
 
-/// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced into
-/// simple lines (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`), lines shorter
-/// than `options.min_length` pixels (and every line of fewer than two distinct pixels) left out,
-/// and the rest simplified (`simplify`). Each line keeps its number; lines come ordered by
-/// number. `counts`, when given, receives what was left out and added.
+/// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced
+/// (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`), simplified (`simplify`),
+/// cut where a line would touch itself (`cut_where_not_simple`), and the lines shorter than
+/// `options.min_length` pixels along their vertices left out, as is every line of fewer than two
+/// distinct vertices. Every line is simple, every closed line a ring of four vertices or more.
+/// Each line keeps its number; lines come ordered by number. `counts`, when given, receives how
+/// many lines were left out and how many bridges made.
 std::vector<Line> vectorise(const Image& image, const Options& options, Counts* counts = nullptr);
 
 /// The same on a framed raster, thinned in place: the caller may let go of the image first.
