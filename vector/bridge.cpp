@@ -87,8 +87,11 @@ class Bridger {
   }
 
   /// Whether the end pixel `at` of a line of number k, followed on it by `next` and `after`, is
-  /// free: no other line of its number touches it, as they do where a line ends at a junction.
+  /// free: off the image's border, and no other line of its number touches it, as they do where
+  /// a line ends at a junction.
   bool free(std::uint8_t k, Pixel at, Pixel next, Pixel after) const {
+    if (at.row <= 0 || at.col <= 0 || at.row >= bands_.rows() - 1 || at.col >= bands_.cols() - 1)
+      return false;  // the line runs off the image there, on to the next sheet
     for (const Step s : steps) {
       const Pixel q{at.row + s.drow, at.col + s.dcol};
       const bool same = bands_.row(q.row + 1)[q.col + 1] == k;
