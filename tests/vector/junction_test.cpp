@@ -140,6 +140,14 @@ std::vector<Case> cases() {
        1,
        1,
        0},
+      // Two lines that run off the image side by side are not bridged along its edge.
+      {"ends on the image's border",
+       {"..............", "..............", "..............", ".1111....1111.", ".1111....1111."},
+       30,
+       2,
+       0,
+       0,
+       0},
       // Specks: a dot and two pixels make no line.
       {"specks", {".......", ".1.....", ".....2.", ".....2.", "......."}, 0, 0, 0, 0, 2},
   };
