@@ -36,6 +36,16 @@ bool doubles_back(Pixel a, Pixel b, Pixel c) {
                                     0;
 }
 
+/// Whether a step from a to b is longer than 2 px: a bridge, not a step over a passed pixel.
+bool far(Pixel a, Pixel b) { return std::abs(a.row - b.row) > 2 || std::abs(a.col - b.col) > 2; }
+
+int bridge_steps(const Line& line) {
+  int n = 0;
+  for (std::size_t v = 0; v + 1 < line.pixels.size(); ++v)
+    n += far(line.pixels[v], line.pixels[v + 1]);
+  return n;
+}
+
 bool long_step(const Line& line) {
   for (std::size_t v = 0; v + 1 < line.pixels.size(); ++v) {
     const Pixel a = line.pixels[v], b = line.pixels[v + 1];
@@ -49,18 +59,24 @@ class Pieces {
  public:
   explicit Pieces(std::vector<Line>& out) : out_(out) {}
 
+  /// Cuts `line` into simple pieces. Each piece counts the bridges in it: the steps longer than
+  /// 2 px, when those are all the line's bridges; else (a bridge of 2 px or less) each piece
+  /// keeps the line's count.
   void cut(const Line& line) {
     const std::vector<Pixel>& v = line.pixels;
     const bool closed = line.closed();
-    piece_ = Line{line.number, {v.front()}, line.bridged};
+    const bool by_step = bridge_steps(line) == line.bridged;
+    piece_ = Line{line.number, {v.front()}, by_step ? 0 : line.bridged};
     cells_.clear();
     for (std::size_t s = 0; s + 1 < v.size(); ++s) {
       const bool closing = closed && s + 2 == v.size() && piece_.pixels.front() == v.front();
       if (conflicts(v[s], v[s + 1], closing)) {
         finish();
         piece_.pixels = {v[s]};
+        piece_.bridged = by_step ? 0 : line.bridged;
       }
       add(v[s], v[s + 1]);
+      piece_.bridged += by_step && far(v[s], v[s + 1]);
     }
     finish();
   }

@@ -12,7 +12,8 @@ namespace torvanelle::vect {
 /// one of the same line (other than the previous one, at the point they share): the line ends
 /// at the segment's first point and a new line starts there. Lines of unit steps through
 /// distinct pixels are simple already and are left as they are; pieces with fewer than two
-/// points are dropped. A closed line that is cut becomes open pieces.
+/// points are dropped. A closed line that is cut becomes open pieces; each piece counts in
+/// `bridged` the bridges it holds.
 void cut_where_not_simple(std::vector<Line>& lines);
 
 }  // namespace torvanelle::vect

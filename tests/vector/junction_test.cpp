@@ -201,3 +201,28 @@ TEST(Junctions, SmallCases) {
 }
 
 }  // namespace
+
+namespace {
+
+// On random rasters full of junctions, knots and touching numbers, with and without bridges:
+// every line is simple, and the lines hold every bridge made once.
+TEST(Junctions, RandomRastersGiveSimpleLines) {
+  for (std::uint32_t seed = 0; seed < 2000; ++seed) {
+    for (const double bridge : {0.0, 12.0}) {
+      Options options;
+      options.bridge = bridge;
+      Counts counts;
+      const std::vector<Line> lines =
+          torvanelle::vect::vectorise(vtest::random_image(seed), options, &counts);
+      int bridged = 0;
+      for (const Line& line : lines) {
+        bridged += line.bridged;
+        ASSERT_TRUE(field::is_simple(field::polylines({line})[0]))
+            << "seed " << seed << " bridge " << bridge << " " << describe(line);
+      }
+      ASSERT_EQ(bridged, counts.bridges) << "seed " << seed;
+    }
+  }
+}
+
+}  // namespace
