@@ -697,7 +697,7 @@ class Simplifier {
   void finish(Line& cur, std::vector<Line>& out) {
     for (const Pixel q : cur.pixels)
       seen_.clear(index(q));
-    if (cur.pixels.size() >= 2) out.push_back(cur);
+    if (cur.pixels.size() >= 2) out.push_back(std::move(cur));
     cur.pixels.clear();
   }
 
