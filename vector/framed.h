@@ -21,6 +21,12 @@ class Framed {
   /// The image inside a frame of background.
   explicit Framed(const Image& image);
 
+  /// A copy has row pointers of its own.
+  Framed(const Framed& other);
+  Framed& operator=(const Framed&) = delete;
+  Framed(Framed&&) = default;
+  Framed& operator=(Framed&&) = default;
+
   /// The image without its frame.
   Image image() const;
 
@@ -37,6 +43,8 @@ class Framed {
   std::uint8_t code(int i, int j) const { return ico(row(i - 1), row(i), row(i + 1), j); }
 
  private:
+  void point_rows();
+
   int rows_;
   int cols_;
   std::vector<std::uint8_t> px_;

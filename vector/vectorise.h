@@ -3,18 +3,35 @@
 
 #include <vector>
 
+#include "vector/framed.h"
 #include "vector/lines.h"
 
 namespace torvanelle::vect {
 
 struct Options {
-  int min_branch = 3;   ///< branches shorter than this many pixels are pruned at junctions
-  double simplify = 0;  ///< Douglas-Peucker tolerance in pixels; 0: every pixel is a vertex
+  int min_branch = 3;     ///< branches shorter than this many pixels are pruned at junctions
+  double simplify = 0;    ///< Douglas-Peucker tolerance in pixels; 0: every pixel is a vertex
+  double bridge = 0;      ///< free ends at most this many pixels apart may be joined; 0: none
+  double min_length = 2;  ///< lines shorter than this many pixels are left out
+};
+
+/// What `vectorise` left out and added, for the caller to report.
+struct Counts {
+  int left_out = 0;  ///< lines shorter than `Options::min_length`
+  int bridges = 0;   ///< bridges made across gaps
 };
 
 /// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced
-/// (`trace`) and simplified (`simplify`). Each line keeps its number; lines come ordered by
-/// number.
-std::vector<Line> vectorise(const Image& image, const Options& options);
+/// (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`), simplified (`simplify`),
+/// cut where a line would touch itself (`cut_where_not_simple`), and the lines shorter than
+/// `options.min_length` pixels along their vertices left out, as is every line of fewer than two
+/// distinct vertices. Every line is simple, every closed line a ring of four vertices or more.
+/// Each line keeps its number; lines come ordered by number. `counts`, when given, receives how
+/// many lines were left out and how many bridges made.
+std::vector<Line> vectorise(const Image& image, const Options& options, Counts* counts = nullptr);
+
+/// The same on a framed raster, thinned in place: the caller may let go of the image first.
+/// With bridges, a copy of the raster before thinning is kept while the lines are made.
+std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* counts = nullptr);
 
 }  // namespace torvanelle::vect

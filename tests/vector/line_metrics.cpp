@@ -94,4 +94,71 @@ Closeness closeness(const Polyline& line, const SegmentIndex& index, double dist
   return c;
 }
 
+bool comes_back_closed(const Polyline& t, const std::vector<Polyline>& out,
+                       const SegmentIndex& index) {
+  std::unordered_map<int, double> per_line;
+  const Closeness c = closeness(t, index, 2, &per_line);
+  int best = -1;
+  for (const auto& [line, length] : per_line) {
+    if (best < 0 || length > per_line[best]) best = line;
+  }
+  return best >= 0 && out[static_cast<std::size_t>(best)].closed() &&
+         per_line[best] >= 0.99 * c.total;
+}
+
+namespace {
+
+double cross(Point o, Point a, Point b) {
+  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+bool on_segment(Point p, Point a, Point b) {
+  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
+         p.y <= std::max(a.y, b.y);
+}
+
+/// Whether segments ab and cd have a point in common (coordinates are exact in a double).
+bool meet(Point a, Point b, Point c, Point d) {
+  const double d1 = cross(c, d, a), d2 = cross(c, d, b), d3 = cross(a, b, c), d4 = cross(a, b, d);
+  if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+    return true;
+  return (d1 == 0 && on_segment(a, c, d)) || (d2 == 0 && on_segment(b, c, d)) ||
+         (d3 == 0 && on_segment(c, a, b)) || (d4 == 0 && on_segment(d, a, b));
+}
+
+/// Whether consecutive segments ab and bc double back over each other.
+bool doubles_back(Point a, Point b, Point c) {
+  return cross(a, b, c) == 0 && (c.x - b.x) * (a.x - b.x) + (c.y - b.y) * (a.y - b.y) > 0;
+}
+
+}  // namespace
+
+bool is_simple(const Polyline& line) {
+  const std::vector<Point>& p = line.points;
+  const std::size_t n = p.size() < 2 ? 0 : p.size() - 1;  // segments
+  if (n == 0) return false;
+  const bool closed = line.closed();
+  std::unordered_map<long long, std::vector<std::size_t>> cells;  // 2 x 2 px cells
+  const auto key = [](long cx, long cy) { return (static_cast<long long>(cy) << 32) ^ cx; };
+  for (std::size_t s = 0; s < n; ++s) {
+    const Point a = p[s], b = p[s + 1];
+    if (a.x == b.x && a.y == b.y) return false;
+    for (long cy = std::lround(std::floor(std::min(a.y, b.y) / 2));
+         cy <= std::lround(std::floor(std::max(a.y, b.y) / 2)); ++cy) {
+      for (long cx = std::lround(std::floor(std::min(a.x, b.x) / 2));
+           cx <= std::lround(std::floor(std::max(a.x, b.x) / 2)); ++cx) {
+        for (const std::size_t t : cells[key(cx, cy)]) {
+          const bool next = s == t + 1, wrap = closed && t == 0 && s == n - 1;
+          if (next && !doubles_back(p[t], a, b)) continue;
+          if (wrap && !doubles_back(a, b, p[1])) continue;
+          if (next || wrap || meet(p[t], p[t + 1], a, b)) return false;
+        }
+        auto& cell = cells[key(cx, cy)];
+        if (cell.empty() || cell.back() != s) cell.push_back(s);
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace field

@@ -47,4 +47,14 @@ struct Closeness {
 Closeness closeness(const Polyline& line, const SegmentIndex& index, double distance,
                     std::unordered_map<int, double>* per_line = nullptr);
 
+/// Whether the line of `out` that lies along closed true line `t` for most of its length is
+/// closed and covers 99% of `t`; `index` holds `out`.
+bool comes_back_closed(const Polyline& t, const std::vector<Polyline>& out,
+                       const SegmentIndex& index);
+
+/// Whether `line` is simple: at least two distinct points, no point passed twice (but a closed
+/// line's ends) and no two segments that cross or touch other than consecutive ones at the point
+/// they share.
+bool is_simple(const Polyline& line);
+
 }  // namespace field

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <unordered_map>
 
@@ -26,20 +27,6 @@ struct Figures {
   double extra_pieces() const { return static_cast<double>(lines - true_lines) / true_lines; }
 };
 
-/// The line of `out` that lies along closed true line `t` for most of its length, and whether it
-/// is closed and covers 99% of `t`.
-bool comes_back_closed(const Polyline& t, const std::vector<Polyline>& out,
-                       const field::SegmentIndex& index) {
-  std::unordered_map<int, double> per_line;
-  const field::Closeness c = field::closeness(t, index, 2, &per_line);
-  int best = -1;
-  for (const auto& [line, length] : per_line) {
-    if (best < 0 || length > per_line[best]) best = line;
-  }
-  return best >= 0 && out[static_cast<std::size_t>(best)].closed() &&
-         per_line[best] >= 0.99 * c.total;
-}
-
 Figures measure(const std::vector<Polyline>& truth, const std::vector<Polyline>& out) {
   Figures f;
   const field::SegmentIndex true_index(truth, 4), out_index(out, 4);
@@ -54,7 +41,7 @@ Figures measure(const std::vector<Polyline>& truth, const std::vector<Polyline>&
     coverage.total += c.total;
     coverage.within += c.within;
     f.true_closed += t.closed();
-    f.closed_back += t.closed() && comes_back_closed(t, out, out_index);
+    f.closed_back += t.closed() && field::comes_back_closed(t, out, out_index);
   }
   f.true_lines = static_cast<int>(truth.size());
   f.lines = static_cast<int>(out.size());
@@ -144,6 +131,31 @@ TEST_F(Quality, RaggedEdgesChangeNothing) {
   const Figures f = measure(*truth_, field::polylines(torvanelle::vect::vectorise(ragged, {})));
   print("ragged bands", f);
   expect_good(f);
+}
+
+// Label gaps of 8 to 30 pixels, about one every 400 pixels of line. The thinned ends stand back
+// about half a band's width from the gap, so bridges of up to 36 pixels span them: the lines
+// come back whole but for a few gaps, and a closed contour whose gap the straight bridge cuts
+// across by more than 2 px no longer counts as found closed. Without bridges the gaps stay open.
+TEST_F(Quality, LabelGapsAreBridged) {
+  torvanelle::vect::Image gapped = *bands_;
+  const std::vector<field::Gap> gaps = field::cut_gaps(gapped, *truth_, 5, 400);
+  torvanelle::vect::Options bridged;
+  bridged.bridge = 36;
+  torvanelle::vect::Counts counts;
+  const Figures f =
+      measure(*truth_, field::polylines(torvanelle::vect::vectorise(gapped, bridged, &counts)));
+  print("gapped bands, bridges of 36 px", f);
+  std::printf("%zu gaps, %d bridges\n", gaps.size(), counts.bridges);
+  EXPECT_GE(gaps.size(), 100u);
+  EXPECT_GE(counts.bridges, static_cast<int>(gaps.size() * 85 / 100));
+  EXPECT_GE(f.accuracy, 0.99);
+  EXPECT_GE(f.coverage, 0.99);
+  EXPECT_LE(std::abs(f.extra_pieces()), 0.02);
+  EXPECT_GE(f.closed_back, f.true_closed * 8 / 10);
+  const Figures open = measure(*truth_, field::polylines(torvanelle::vect::vectorise(gapped, {})));
+  print("gapped bands, no bridges", open);
+  EXPECT_GT(open.extra_pieces(), 0.2);
 }
 
 // The same measures fail a skeleton of the bands with their numbers merged, each line then given

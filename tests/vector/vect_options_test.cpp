@@ -37,11 +37,14 @@ TEST(VectOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(plain->layer, "contours");
   EXPECT_EQ(plain->min_branch, 3);
   EXPECT_EQ(plain->simplify, 0);
+  EXPECT_EQ(plain->bridge, 0);
+  EXPECT_EQ(plain->min_length, 2);
   EXPECT_FALSE(plain->base || plain->interval || plain->overwrite || plain->quiet);
 
-  const auto all =
-      parse({"--overwrite", "in.tif", "--format", "GeoJSON", "out.txt", "--layer", "iso", "--base",
-             "-120.5", "--interval", "2.5", "--min-branch", "0", "--simplify", "1.5", "--quiet"});
+  const auto all = parse({"--overwrite", "in.tif",       "--format", "GeoJSON",      "out.txt",
+                          "--layer",     "iso",          "--base",   "-120.5",       "--interval",
+                          "2.5",         "--min-branch", "0",        "--simplify",   "1.5",
+                          "--quiet",     "--bridge",     "30",       "--min-length", "5"});
   ASSERT_TRUE(all);
   EXPECT_EQ(all->format, "GeoJSON");
   EXPECT_EQ(all->layer, "iso");
@@ -49,6 +52,8 @@ TEST(VectOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(*all->interval, 2.5);
   EXPECT_EQ(all->min_branch, 0);
   EXPECT_EQ(all->simplify, 1.5);
+  EXPECT_EQ(all->bridge, 30);
+  EXPECT_EQ(all->min_length, 5);
   EXPECT_TRUE(all->overwrite && all->quiet);
 }
 
@@ -66,6 +71,8 @@ TEST(VectOptions, Errors) {
       {{"in.tif", "out.gpkg", "--base", "1e308", "--interval", "1"},
        "--base: must be a number from -1000000000 to 1000000000, not '1e308'"},
       {{"in.tif", "out.gpkg", "--base", "10"}, "--base requires --interval"},
+      {{"in.tif", "out.gpkg", "--bridge", "5000"},
+       "--bridge: must be a number from 0 to 1000, not '5000'"},
       {{"in.tif", "out.dat"},
        "cannot tell the vector format of 'out.dat' from its extension: name it with --format"},
   };

@@ -85,6 +85,7 @@ Result run(const std::vector<std::string>& words) {
 struct Feature {
   int number;
   double elevation;
+  int bridged;
   std::vector<std::pair<double, double>> points;
 };
 
@@ -98,9 +99,12 @@ std::vector<Feature> read_back(const std::string& path, OGRSpatialReference* crs
   if (crs != nullptr && layer->GetSpatialRef() != nullptr) *crs = *layer->GetSpatialRef();
   std::vector<Feature> out;
   const int elevation = layer->GetLayerDefn()->GetFieldIndex("elevation");
+  const int bridged = layer->GetLayerDefn()->GetFieldIndex("bridged");
   for (auto& f : *layer) {
-    Feature feature{
-        f->GetFieldAsInteger("number"), elevation < 0 ? -1 : f->GetFieldAsDouble(elevation), {}};
+    Feature feature{f->GetFieldAsInteger("number"),
+                    elevation < 0 ? -1 : f->GetFieldAsDouble(elevation),
+                    bridged < 0 ? -1 : f->GetFieldAsInteger(bridged),
+                    {}};
     const OGRLineString* line = f->GetGeometryRef()->toLineString();
     for (int v = 0; v < line->getNumPoints(); ++v)
       feature.points.emplace_back(line->getX(v), line->getY(v));
@@ -198,6 +202,28 @@ TEST(VectTool, OverwriteReplacesTheWholeOldOutput) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(dir.listing().contains("l.prj")) << "the old CRS goes with the old lines";
   EXPECT_EQ(read_back(dir / "l.shp")[1].points.front(), std::make_pair(2.5, 1.5));
+}
+
+// A gap bridged and marked, a speck left out and counted on standard error.
+TEST(VectTool, BridgesAreMarkedAndShortLinesCounted) {
+  Scratch dir;
+  write_geotiff(dir / "gap.tif", {
+                                     "..................",
+                                     ".4444444...444444.",
+                                     "..................",
+                                     "...............5..",
+                                 });
+  const Result plain = run({dir / "gap.tif", dir / "plain.gpkg"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(read_back(dir / "plain.gpkg").size(), 2u);
+  EXPECT_EQ(read_back(dir / "plain.gpkg")[0].bridged, -1) << "no field without --bridge";
+  EXPECT_NE(plain.err.find("left out 1 lines shorter than 2 pixels"), std::string::npos)
+      << plain.err;
+  const Result bridged = run({dir / "gap.tif", dir / "bridged.gpkg", "--bridge", "6"});
+  ASSERT_EQ(bridged.status, 0) << bridged.err;
+  const std::vector<Feature> f = read_back(dir / "bridged.gpkg");
+  ASSERT_EQ(f.size(), 1u);
+  EXPECT_EQ(f[0].bridged, 1);
 }
 
 // Each refusal: its status and message, and nothing written or changed.

@@ -33,6 +33,15 @@ void declare(CLI::App& app, ToolOptions& o) {
                  "Douglas-Peucker with tolerance T pixels (default: 0, every vertex a pixel "
                  "centre)")
       ->check(between(0, 1000000));
+  app.add_option("--bridge", o.bridge,
+                 "join free ends of one number at most D pixels apart that face each other "
+                 "(each end's direction within 60 degrees of the bridge) by a straight segment "
+                 "crossing no line and no pixel of another number; the attribute `bridged` "
+                 "counts the joins in a line (default: 0, none)")
+      ->check(between(0, 1000));
+  app.add_option("--min-length", o.min_length,
+                 "leave out lines shorter than L pixels (default: 2: no line of one pixel)")
+      ->check(between(0, 1000000));
   app.add_flag("--overwrite", o.overwrite, "replace OUTPUT if it exists");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard output");
 }

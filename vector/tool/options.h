@@ -17,6 +17,8 @@ struct ToolOptions {
   std::optional<double> interval;  ///< elevation between two numbers
   int min_branch = 3;
   double simplify = 0;
+  double bridge = 0;      ///< join facing free ends at most this many pixels apart; 0: none
+  double min_length = 2;  ///< leave out lines shorter than this many pixels
   bool overwrite = false;
   bool quiet = false;  ///< no progress
 };

@@ -39,8 +39,10 @@ OGRLayer& create_layer(GDALDataset& d, const ToolOptions& o, const Source& s,
   if (layer == nullptr) throw gis::failure(trap, "cannot create the layer of " + o.output);
   OGRFieldDefn number("number", OFTInteger);
   OGRFieldDefn elevation("elevation", OFTReal);
+  OGRFieldDefn bridged("bridged", OFTInteger);
   if (layer->CreateField(&number) != OGRERR_NONE ||
-      (o.base && layer->CreateField(&elevation) != OGRERR_NONE)) {
+      (o.base && layer->CreateField(&elevation) != OGRERR_NONE) ||
+      (o.bridge > 0 && layer->CreateField(&bridged) != OGRERR_NONE)) {
     throw gis::failure(trap, "cannot create the fields of " + o.output);
   }
   return *layer;
@@ -61,14 +63,13 @@ long long write_features(OGRLayer& layer, const ToolOptions& o, const Source& s,
                          gis::ErrorTrap& trap) {
   OGRFeature feature(layer.GetLayerDefn());
   OGRLineString geometry;
-  long long written = 0;
+  long long written = 0;  // every line: the engine gives none of fewer than two vertices
   for (std::size_t l = 0; l < lines.size(); ++l) {
     const Line& line = lines[l];
-    // A line needs two vertices: a dot is no line in any GIS.
-    if (line.pixels.size() < 2) continue;
     feature.SetFID(OGRNullFID);
     feature.SetField("number", line.number);
     if (o.base) feature.SetField("elevation", *o.base + line.number * *o.interval);
+    if (o.bridge > 0) feature.SetField("bridged", line.bridged);
     place(line, s.georef.transform, geometry);
     feature.SetGeometry(&geometry);
     if (layer.CreateFeature(&feature) != OGRERR_NONE)

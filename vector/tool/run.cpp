@@ -5,12 +5,10 @@
 #include "cli/cli.h"
 #include "gis/staging.h"
 #include "vector/framed.h"
-#include "vector/simplify.h"
-#include "vector/skeleton.h"
 #include "vector/tool/options.h"
 #include "vector/tool/output.h"
 #include "vector/tool/source.h"
-#include "vector/trace.h"
+#include "vector/vectorise.h"
 
 namespace torvanelle::vect::tool {
 namespace {
@@ -21,17 +19,21 @@ constexpr const char* about =
     "contour number in the attribute `number`. The output appears whole or not at all.\n"
     "Exit status: 0 done, 1 failed or refused, 2 command line not understood.";
 
-/// The source's lines: skeleton, tracing, simplification. The source's pixels are let go once
-/// copied, to keep one raster in memory rather than two.
-std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Progress& progress) {
+/// The source's lines. The source's pixels are let go once framed, to keep one raster in memory
+/// rather than two (bridges keep a copy of their own). What was left out is said on `err`.
+std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Progress& progress,
+                            std::ostream& err) {
   Framed framed(source.image);
   source.image = Image();
-  thin(framed);
-  progress.stage(0, 0.45).at(1);
-  std::vector<Line> lines = trace(framed, o.min_branch);
-  for (Line& line : lines)
-    simplify(line, o.simplify);
-  progress.stage(0, 0.6).at(1);
+  Counts counts;
+  std::vector<Line> lines =
+      vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length}, &counts);
+  progress.stage(0.15, 0.6).at(1);
+  if (counts.left_out > 0) {
+    err << "torvanelle-vect: left out " << counts.left_out << " lines shorter than " << o.min_length
+        << " pixels\n";
+  }
+  if (o.bridge > 0) err << "torvanelle-vect: " << counts.bridges << " bridges across gaps\n";
   return lines;
 }
 
@@ -41,7 +43,7 @@ void vectorise_to_file(const ToolOptions& o, std::ostream& err) {
   gis::check_destination(o.output, o.overwrite, {o.source});
   const gis::Progress progress(!o.quiet);
   Source source = read_source(o.source, progress.stage(0, 0.15), trap, err);
-  const std::vector<Line> lines = vectorise(source, o, progress);
+  const std::vector<Line> lines = vectorise(source, o, progress, err);
   gis::Staging staging(o.output, trap);
   const long long written =
       write_lines(staging.path(), o, source, lines, progress.stage(0.6, 1), trap);
