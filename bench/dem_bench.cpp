@@ -1,10 +1,12 @@
 // Runs the elevation model's engine on one raw contour raster, for bench/dem_bench.py.
 //
 //   torvanelle_dem_bench IN.u8 ROWS COLS BASE INTERVAL OUT.f32 [gradient|thin_plate] [TENSION]
+//   torvanelle_dem_bench IN.u8 ROWS COLS - - OUT.u8 skeleton
 //
 // IN.u8 holds ROWS × COLS contour numbers (255 none), row after row; OUT.f32 receives the model
-// as native 32-bit floats (NaN outside the hull). Prints the engine's time and the process's
-// peak memory, the raster's reading and writing included.
+// as native 32-bit floats (NaN outside the hull). The second form writes the lines thinned to
+// their skeleton instead, the benchmark's one-pixel case. Prints the engine's time and the
+// process's peak memory, the raster's reading and writing included.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "dem/dem.h"
+#include "vector/skeleton.h"
 
 int main(int argc, char** argv) {
   if (argc < 7) {
@@ -29,10 +32,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }
+  if (argc > 7 && std::string(argv[7]) == "skeleton") {
+    const torvanelle::vect::Image thin = torvanelle::vect::skeleton(image);
+    std::ofstream out(argv[6], std::ios::binary);
+    out.write(reinterpret_cast<const char*>(thin.px.data()),
+              static_cast<std::streamsize>(thin.px.size()));
+    return out ? 0 : 1;
+  }
   const dem::Levels levels{std::atof(argv[4]), std::atof(argv[5])};
   dem::Options options;
   if (argc > 7 && std::string(argv[7]) == "gradient") options.method = dem::Method::gradient;
   if (argc > 8) options.tension = std::atof(argv[8]);
+  if (argc > 9) options.hold = std::atof(argv[9]);
   const auto start = std::chrono::steady_clock::now();
   const dem::Model model = dem::elevation_model(image, levels, options);
   const double seconds =

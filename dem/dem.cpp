@@ -16,7 +16,7 @@ namespace {
 
 /// The thin plate held at each skeleton pixel's level.
 std::vector<float> plate_surface(const vect::Image& skeleton, const Levels& levels,
-                                 double tension) {
+                                 const Plate& plate) {
   PlateGrid grid;
   grid.rows = skeleton.rows;
   grid.cols = skeleton.cols;
@@ -27,7 +27,7 @@ std::vector<float> plate_surface(const vect::Image& skeleton, const Levels& leve
     }
   }
   grid.z.assign(skeleton.px.size(), 0.0f);
-  solve_thin_plate(grid, tension);
+  solve_thin_plate(grid, plate);
   return std::move(grid.z);
 }
 
@@ -67,8 +67,9 @@ Model elevation_model(const vect::Image& contours, const Levels& levels, const O
     return model;
   }
   const vect::Image skeleton = vect::skeleton(contours);
-  model.z = options.method == Method::gradient ? gradient_surface(skeleton, levels)
-                                               : plate_surface(skeleton, levels, options.tension);
+  model.z = options.method == Method::gradient
+                ? gradient_surface(skeleton, levels)
+                : plate_surface(skeleton, levels, {options.tension, options.hold});
   bound_by_regions(skeleton, levels, model.z);
   mask_and_measure(spans, model);
   return model;

@@ -74,7 +74,7 @@ void add_mixed(const PlateGrid& g, int i, int j, double w, Terms& t) {
 }
 
 /// The value that minimises the energy at (i, j) given all its neighbours, any position.
-float edge_update(const PlateGrid& g, int i, int j, double tension) {
+float edge_update(const PlateGrid& g, int i, int j, double tension, double hold) {
   const double p = 1 - tension;
   Terms t;
   add_second(g, i, j, 0, 1, p, t);
@@ -86,27 +86,37 @@ float edge_update(const PlateGrid& g, int i, int j, double tension) {
     t.num += tension * g.z[index(g, i + s[0], j + s[1])];
     t.den += tension;
   }
+  const float f = g.fixed[index(g, i, j)];
+  if (!std::isnan(f)) {
+    t.num += hold * f;
+    t.den += hold;
+  }
   return t.den > 0 ? static_cast<float>(t.num / t.den) : g.z[index(g, i, j)];
 }
 
 /// Relaxes the pixels of row i from column `from` to `to` (exclusive) with the interior
 /// stencil; every pixel there has its 13-pixel neighbourhood in the grid.
-float relax_interior(PlateGrid& g, int i, int from, int to, double tension) {
+float relax_interior(PlateGrid& g, int i, int from, int to, double tension, double hold) {
   const float p = static_cast<float>(1 - tension);
   const float c1 = 8 * p + static_cast<float>(tension);
   const float c2 = -2 * p;
   const float c3 = -p;
-  const float inv = 1 / (20 * p + 4 * static_cast<float>(tension));
+  const float den = 20 * p + 4 * static_cast<float>(tension);
+  const float inv = 1 / den;
+  const float weight = static_cast<float>(hold);
+  const float held_inv = 1 / (den + weight);
   const std::ptrdiff_t w = g.cols;
   float change = 0;
   float* z = g.z.data() + index(g, i, 0);
   const float* fixed = g.fixed.data() + index(g, i, 0);
   for (int j = from; j < to; ++j) {
-    if (!std::isnan(fixed[j])) continue;
+    const bool held = !std::isnan(fixed[j]);
+    if (held && std::isinf(weight)) continue;
     const float s1 = z[j - 1] + z[j + 1] + z[j - w] + z[j + w];
     const float s2 = z[j - w - 1] + z[j - w + 1] + z[j + w - 1] + z[j + w + 1];
     const float s3 = z[j - 2] + z[j + 2] + z[j - 2 * w] + z[j + 2 * w];
-    const float v = (c1 * s1 + c2 * s2 + c3 * s3) * inv;
+    const float sum = c1 * s1 + c2 * s2 + c3 * s3;
+    const float v = held ? (sum + weight * fixed[j]) * held_inv : sum * inv;
     change = std::max(change, std::abs(v - z[j]));
     z[j] = v;
   }
@@ -168,7 +178,7 @@ void prolong(const PlateGrid& coarse, PlateGrid& fine) {
 }
 
 /// The coarsest grid: the held pixels' mean everywhere free, then relaxed until it settles.
-void solve_directly(PlateGrid& g, double tension) {
+void solve_directly(PlateGrid& g, const Plate& plate) {
   double sum = 0;
   std::size_t count = 0;
   for (float v : g.fixed) {
@@ -184,7 +194,7 @@ void solve_directly(PlateGrid& g, double tension) {
     if (!std::isnan(v)) spread = std::max(spread, std::abs(v - mean));
   }
   for (int sweep = 0; sweep < 4000; ++sweep) {
-    if (relax(g, tension) <= 1e-6f * std::max(spread, 1.0f)) break;
+    if (relax(g, plate) <= 1e-6f * std::max(spread, 1.0f)) break;
   }
 }
 
@@ -194,7 +204,7 @@ int sweeps_at(int level) { return std::min(6 + 6 * level, 40); }
 
 }  // namespace
 
-float relax(PlateGrid& g, double tension) {
+float relax(PlateGrid& g, const Plate& plate) {
   float change = 0;
   for (int i = 0; i < g.rows; ++i) {
     const bool border_row = i < 2 || i >= g.rows - 2 || g.cols < 5;
@@ -202,13 +212,14 @@ float relax(PlateGrid& g, double tension) {
     const int inner_to = border_row ? g.cols : std::max(g.cols - 2, 2);
     for (int j = 0; j < g.cols; ++j) {
       if (j == inner_from) {
-        change = std::max(change, relax_interior(g, i, inner_from, inner_to, tension));
+        change =
+            std::max(change, relax_interior(g, i, inner_from, inner_to, plate.tension, plate.hold));
         j = inner_to - 1;
         continue;
       }
       const std::size_t at = index(g, i, j);
-      if (!std::isnan(g.fixed[at])) continue;
-      const float v = edge_update(g, i, j, tension);
+      if (!std::isnan(g.fixed[at]) && std::isinf(plate.hold)) continue;
+      const float v = edge_update(g, i, j, plate.tension, plate.hold);
       change = std::max(change, std::abs(v - g.z[at]));
       g.z[at] = v;
     }
@@ -216,7 +227,7 @@ float relax(PlateGrid& g, double tension) {
   return change;
 }
 
-void solve_thin_plate(PlateGrid& grid, double tension) {
+void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
   // The pyramid, finest first; coarsened while a grid still has more than 16 pixels each way.
   std::vector<PlateGrid> coarser;
   const PlateGrid* top = &grid;
@@ -225,16 +236,16 @@ void solve_thin_plate(PlateGrid& grid, double tension) {
     top = &coarser.back();
   }
   if (coarser.empty()) {
-    solve_directly(grid, tension);
+    solve_directly(grid, plate);
     return;
   }
-  solve_directly(coarser.back(), tension);
+  solve_directly(coarser.back(), plate);
   for (std::size_t level = coarser.size(); level-- > 0;) {
     PlateGrid& fine = level == 0 ? grid : coarser[level - 1];
     prolong(coarser[level], fine);
     coarser.pop_back();
     for (int s = 0; s < sweeps_at(static_cast<int>(level)); ++s)
-      relax(fine, tension);
+      relax(fine, plate);
   }
 }
 

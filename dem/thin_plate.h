@@ -1,6 +1,7 @@
 // A thin-plate surface with tension through fixed pixels, solved coarse to fine.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 namespace torvanelle::dem {
@@ -14,16 +15,25 @@ struct PlateGrid {
   std::vector<float> fixed;  ///< the held value, NaN where free
 };
 
-/// Sets the free pixels of `grid` to the surface that minimises
-///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²)
-/// summed over the grid (natural conditions at its edges), the fixed pixels held. Needs at least
-/// one fixed pixel. The free pixels' values on entry are ignored: the problem is first solved on
-/// grids halved again and again, each coarse pixel held at the mean of its held children, and
-/// each solution, interpolated, starts the next finer one (cascadic multigrid).
-void solve_thin_plate(PlateGrid& grid, double tension);
+/// The surface's stiffness and how firmly the held pixels hold.
+struct Plate {
+  double tension = 0.25;  ///< 0 to 1, see below
+  /// Weight of a held pixel's squared distance from its value; infinite: held exactly.
+  double hold = std::numeric_limits<double>::infinity();
+};
 
-/// One Gauss-Seidel sweep over `grid`'s free pixels in scan order: each set to the value that
-/// minimises the energy above given its neighbours. Returns the largest change.
-float relax(PlateGrid& grid, double tension);
+/// Sets `grid` to the surface that minimises, summed over the grid (natural conditions at its
+/// edges),
+///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²) + hold (z - fixed)²
+/// the last term over the held pixels only. Needs at least one held pixel. The free pixels' values
+/// on entry are ignored: the problem is first solved on grids halved again and again, each coarse
+/// pixel held at the mean of its held children, and each solution, interpolated, starts the next
+/// finer one (cascadic multigrid).
+void solve_thin_plate(PlateGrid& grid, const Plate& plate);
+
+/// One Gauss-Seidel sweep over `grid`'s pixels (free ones only when held exactly) in scan order:
+/// each set to the value that minimises the energy above given its neighbours. Returns the largest
+/// change.
+float relax(PlateGrid& grid, const Plate& plate);
 
 }  // namespace torvanelle::dem
