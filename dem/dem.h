@@ -37,7 +37,7 @@ struct Options {
   /// Weight of the membrane (first-derivative) term against the plate (second-derivative)
   /// term, 0 to 1: 0 is a pure thin plate, which may overshoot between close lines; 1 is a
   /// membrane, flat where one level lies on both sides.
-  double tension = 0.25;
+  double tension = 0.1;
   /// How firmly a skeleton pixel holds its line's level against the surface's smoothness
   /// (thin plate only): infinite holds it exactly; a finite weight lets the surface pass up to
   /// a fraction of a pixel's rise off it, where the raster's lines zigzag about the true one.

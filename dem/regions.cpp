@@ -14,6 +14,8 @@ struct Stretch {
   int high = -1;  // highest
   float top = -std::numeric_limits<float>::infinity();
   float bottom = std::numeric_limits<float>::infinity();
+  std::size_t lowest = 0;  // where z is `bottom`
+  bool open = false;       // reaches the image's edge
 };
 
 class Labeller {
@@ -53,8 +55,12 @@ class Labeller {
     const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
     if (!std::isnan(z_[n])) {
       s.top = std::max(s.top, z_[n]);
-      s.bottom = std::min(s.bottom, z_[n]);
+      if (z_[n] < s.bottom) {
+        s.bottom = z_[n];
+        s.lowest = n;
+      }
     }
+    if (i == 0 || j == 0 || i == skeleton_.rows - 1 || j == cols - 1) s.open = true;
     for (int di = -1; di <= 1; ++di) {
       for (int dj = -1; dj <= 1; ++dj) {
         const int ni = i + di;
@@ -101,7 +107,8 @@ Scale scale_of(const Stretch& s, const Levels& levels) {
 
 }  // namespace
 
-void bound_by_regions(const vect::Image& skeleton, const Levels& levels, std::vector<float>& z) {
+std::vector<std::size_t> bound_by_regions(const vect::Image& skeleton, const Levels& levels,
+                                          std::vector<float>& z) {
   Labeller labeller(skeleton, z);
   labeller.run();
   const std::vector<Stretch>& stretches = labeller.stretches();
@@ -126,6 +133,14 @@ void bound_by_regions(const vect::Image& skeleton, const Levels& levels, std::ve
     const double d = z[n] - low;
     z[n] = static_cast<float>(low + d * (d > 0 ? k.up : k.down));
   }
+  std::vector<std::size_t> pits;
+  for (const Stretch& s : stretches) {
+    if (s.high >= 0 && s.low == s.high && !s.open &&
+        s.bottom < levels.of(static_cast<std::uint8_t>(s.low))) {
+      pits.push_back(s.lowest);
+    }
+  }
+  return pits;
 }
 
 }  // namespace torvanelle::dem

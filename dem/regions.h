@@ -1,6 +1,7 @@
 // The stretches of ground between the lines, and the bounds the contours put on each.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "dem/dem.h"
@@ -18,6 +19,11 @@ inline constexpr double single_level_reach = 0.9;
 /// touches it, the rise above L and the fall below it are each scaled down, if they reach
 /// `single_level_reach` intervals, to reach that exactly: a shape kept, not a flat top.
 /// NaN pixels are left as they are and ignored.
-void bound_by_regions(const vect::Image& skeleton, const Levels& levels, std::vector<float>& z);
+///
+/// Returns the pits the contours call for: the lowest pixel of each stretch that one level
+/// bounds alone, that lines close all round (it reaches no edge of the image) and where z goes
+/// below that level.
+std::vector<std::size_t> bound_by_regions(const vect::Image& skeleton, const Levels& levels,
+                                          std::vector<float>& z);
 
 }  // namespace torvanelle::dem

@@ -1,0 +1,170 @@
+#include "dem/sinks.h"
+
+#include <cmath>
+#include <cstdint>
+#include <queue>
+#include <utility>
+
+namespace torvanelle::dem {
+namespace {
+
+constexpr int offsets[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
+                               {0, 1},   {1, -1}, {1, 0},  {1, 1}};
+
+/// A pixel waiting to be flooded from, lowest first.
+using Entry = std::pair<float, std::size_t>;
+using Open = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+
+class Flood {
+ public:
+  Flood(std::vector<float>& z, int rows, int cols, float step)
+      : z_(z), rows_(rows), cols_(cols), step_(step), closed_(z.size(), 0) {}
+
+  /// Starts the flood at every pixel on the model's edge and at `outlets`.
+  void seed(const std::vector<std::size_t>& outlets) {
+    for (int i = 0; i < rows_; ++i) {
+      for (int j = 0; j < cols_; ++j) {
+        const std::size_t n = at(i, j);
+        if (!std::isnan(z_[n]) && on_edge(i, j)) close(n);
+      }
+    }
+    for (std::size_t n : outlets) {
+      if (!closed_[n] && !std::isnan(z_[n])) close(n);
+    }
+  }
+
+  /// Floods inwards: each pixel reached from a lower one keeps its value, from a higher one it
+  /// is raised to that one's plus `step` and flooded from next, before any higher pixel.
+  void run() {
+    while (!open_.empty() || !pit_.empty()) {
+      std::size_t n = 0;
+      if (!pit_.empty()) {
+        n = pit_.front();
+        pit_.pop();
+      } else {
+        n = open_.top().second;
+        open_.pop();
+      }
+      spread(n);
+    }
+  }
+
+ private:
+  std::size_t at(int i, int j) const {
+    return static_cast<std::size_t>(i) * static_cast<std::size_t>(cols_) +
+           static_cast<std::size_t>(j);
+  }
+
+  bool on_edge(int i, int j) const {
+    for (const auto& o : offsets) {
+      const int ni = i + o[0];
+      const int nj = j + o[1];
+      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_ || std::isnan(z_[at(ni, nj)])) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void close(std::size_t n) {
+    closed_[n] = 1;
+    open_.emplace(z_[n], n);
+  }
+
+  void spread(std::size_t n) {
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols_));
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols_));
+    for (const auto& o : offsets) {
+      const int ni = i + o[0];
+      const int nj = j + o[1];
+      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_) continue;
+      const std::size_t m = at(ni, nj);
+      if (closed_[m] || std::isnan(z_[m])) continue;
+      closed_[m] = 1;
+      if (z_[m] < z_[n] + step_) {
+        z_[m] = z_[n] + step_;
+        pit_.push(m);
+      } else {
+        open_.emplace(z_[m], m);
+      }
+    }
+  }
+
+  std::vector<float>& z_;
+  int rows_;
+  int cols_;
+  float step_;
+  std::vector<std::uint8_t> closed_;  // reached by the flood
+  Open open_;                         // reached from below: flooded in order of height
+  std::queue<std::size_t> pit_;       // raised: flooded first, in the order raised
+};
+
+/// The depressions that a filling found, each kept or filled whole.
+class Depressions {
+ public:
+  Depressions(std::vector<float>& z, const std::vector<float>& filled, const vect::Image& skeleton)
+      : z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
+
+  bool seen(std::size_t n) const { return seen_[n] != 0; }
+
+  /// Gathers the depression holding pixel `seed` and fills it unless a line runs through it
+  /// `drawn_depth` or more below its filled level.
+  void settle(std::size_t seed, float drawn_depth) {
+    members_.clear();
+    members_.push_back(seed);
+    seen_[seed] = 1;
+    bool drawn = false;
+    for (std::size_t k = 0; k < members_.size(); ++k) {
+      const std::size_t n = members_[k];
+      if (skeleton_.px[n] != vect::no_line && filled_[n] - z_[n] >= drawn_depth) drawn = true;
+      gather_neighbours(n);
+    }
+    if (drawn) return;
+    for (std::size_t n : members_)
+      z_[n] = filled_[n];
+  }
+
+ private:
+  void gather_neighbours(std::size_t n) {
+    const int cols = skeleton_.cols;
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
+    for (const auto& o : offsets) {
+      const int ni = i + o[0];
+      const int nj = j + o[1];
+      if (ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) continue;
+      const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
+                            static_cast<std::size_t>(nj);
+      if (seen_[m] || !(filled_[m] > z_[m])) continue;
+      seen_[m] = 1;
+      members_.push_back(m);
+    }
+  }
+
+  std::vector<float>& z_;
+  const std::vector<float>& filled_;
+  const vect::Image& skeleton_;
+  std::vector<std::uint8_t> seen_;
+  std::vector<std::size_t> members_;
+};
+
+}  // namespace
+
+void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
+                float step) {
+  Flood flood(z, rows, cols, step);
+  flood.seed(outlets);
+  flood.run();
+}
+
+void fill_undrawn_sinks(std::vector<float>& z, const vect::Image& skeleton,
+                        const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
+  std::vector<float> filled = z;
+  fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step);
+  Depressions depressions(z, filled, skeleton);
+  for (std::size_t n = 0; n < z.size(); ++n) {
+    if (filled[n] > z[n] && !depressions.seen(n)) depressions.settle(n, drawn_depth);
+  }
+}
+
+}  // namespace torvanelle::dem
