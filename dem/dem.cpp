@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "dem/gradient.h"
@@ -70,6 +71,9 @@ void measure(Model& model) {
 }  // namespace
 
 Model elevation_model(const vect::Image& contours, const Levels& levels, const Options& options) {
+  if (contours.px.size() >= (std::size_t{1} << 32)) {
+    throw std::length_error("an elevation model holds fewer than 2^32 pixels");
+  }
   Model model;
   model.rows = contours.rows;
   model.cols = contours.cols;

@@ -62,7 +62,8 @@ struct Model {
 /// The elevation model of `contours` (0-254 a contour number, `vect::no_line` none). Each
 /// contour's elevation holds along its skeleton (`vect::skeleton`), so a thick band's other
 /// pixels are interpolated like any pixel between the lines. Pixels outside the convex hull of
-/// the contour pixels are `nodata`; with no contour pixel at all, every pixel is.
+/// the contour pixels are `nodata`; with no contour pixel at all, every pixel is. Throws
+/// std::length_error for a raster of 2³² pixels or more.
 Model elevation_model(const vect::Image& contours, const Levels& levels,
                       const Options& options = {});
 

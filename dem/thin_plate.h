@@ -31,9 +31,10 @@ struct Plate {
 /// finer one (cascadic multigrid).
 void solve_thin_plate(PlateGrid& grid, const Plate& plate);
 
-/// One Gauss-Seidel sweep over `grid`'s pixels (free ones only when held exactly) in scan order:
-/// each set to the value that minimises the energy above given its neighbours. Returns the largest
-/// change.
+/// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to
+/// the value that minimises the energy above given its neighbours (Gauss-Seidel); free pixels
+/// two or more from the edge move 1.5 times as far (successive over-relaxation). Returns the
+/// largest change.
 float relax(PlateGrid& grid, const Plate& plate);
 
 }  // namespace torvanelle::dem
