@@ -141,7 +141,10 @@ float relax_interior(PlateGrid& g, int i, int from, int to, const Plate& plate,
   return change;
 }
 
-/// The grid halved: each pixel covers up to 2×2 of `fine`, held at the mean of those held.
+/// The grid halved: each pixel covers up to 2×2 of `fine` and starts at the mean of their
+/// values; it is held, at that mean, when one of them is held. The mean of a guess that is
+/// right on average over the cell is the surface at the cell's centre, where the held children
+/// alone would put a line's value up to half a coarse pixel off its place.
 PlateGrid coarsen(const PlateGrid& fine) {
   PlateGrid coarse;
   coarse.rows = (fine.rows + 1) / 2;
@@ -153,16 +156,19 @@ PlateGrid coarsen(const PlateGrid& fine) {
     for (int j = 0; j < coarse.cols; ++j) {
       double sum = 0;
       int count = 0;
+      bool held = false;
       for (int k = 0; k < 4; ++k) {
         const int fi = 2 * i + k / 2;
         const int fj = 2 * j + k % 2;
         if (!inside(fine, fi, fj)) continue;
-        const float v = fine.fixed[index(fine, fi, fj)];
-        if (std::isnan(v)) continue;
-        sum += v;
+        const std::size_t at = index(fine, fi, fj);
+        held = held || !std::isnan(fine.fixed[at]);
+        sum += fine.z[at];
         ++count;
       }
-      if (count > 0) coarse.fixed[index(coarse, i, j)] = static_cast<float>(sum / count);
+      const float mean = static_cast<float>(sum / count);
+      coarse.z[index(coarse, i, j)] = mean;
+      if (held) coarse.fixed[index(coarse, i, j)] = mean;
     }
   }
   return coarse;
@@ -195,24 +201,17 @@ void prolong(const PlateGrid& coarse, PlateGrid& fine) {
   }
 }
 
-/// The coarsest grid: the held pixels' mean everywhere free, then relaxed until it settles.
+/// The coarsest grid: relaxed from its guess until it settles.
 void solve_directly(PlateGrid& g, const Plate& plate) {
-  double sum = 0;
-  std::size_t count = 0;
-  for (float v : g.fixed) {
-    if (std::isnan(v)) continue;
-    sum += v;
-    ++count;
+  float low = std::numeric_limits<float>::infinity();
+  float high = -low;
+  for (float v : g.z) {
+    low = std::min(low, v);
+    high = std::max(high, v);
   }
-  const float mean = static_cast<float>(sum / static_cast<double>(count));
-  for (std::size_t n = 0; n < g.z.size(); ++n)
-    g.z[n] = std::isnan(g.fixed[n]) ? mean : g.fixed[n];
-  float spread = 0;
-  for (float v : g.fixed) {
-    if (!std::isnan(v)) spread = std::max(spread, std::abs(v - mean));
-  }
+  const float scale = std::max(high - low, 1e-6f);
   for (int sweep = 0; sweep < 4000; ++sweep) {
-    if (relax(g, plate) <= 1e-6f * std::max(spread, 1.0f)) break;
+    if (relax(g, plate) <= 1e-6f * scale) break;
   }
 }
 
@@ -246,6 +245,9 @@ float relax(PlateGrid& g, const Plate& plate) {
 }
 
 void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
+  for (std::size_t n = 0; n < grid.z.size(); ++n) {
+    if (!std::isnan(grid.fixed[n])) grid.z[n] = grid.fixed[n];
+  }
   // The pyramid, finest first; coarsened while a grid still has more than 16 pixels each way.
   std::vector<PlateGrid> coarser;
   const PlateGrid* top = &grid;

@@ -25,10 +25,12 @@ struct Plate {
 /// Sets `grid` to the surface that minimises, summed over the grid (natural conditions at its
 /// edges),
 ///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²) + hold (z - fixed)²
-/// the last term over the held pixels only. Needs at least one held pixel. The free pixels' values
-/// on entry are ignored: the problem is first solved on grids halved again and again, each coarse
-/// pixel held at the mean of its held children, and each solution, interpolated, starts the next
-/// finer one (cascadic multigrid).
+/// the last term over the held pixels only. Needs at least one held pixel and a guess in `z`
+/// (held pixels' entries are set to their values first): the problem is first solved on grids
+/// halved again and again, each coarse pixel that covers a held one held at the mean of the
+/// guess over it, and each solution, interpolated, starts the next finer one (cascadic
+/// multigrid). The guess need only be right on average over a few pixels near the held ones;
+/// what it says elsewhere is forgotten.
 void solve_thin_plate(PlateGrid& grid, const Plate& plate);
 
 /// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to
