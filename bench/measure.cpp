@@ -15,10 +15,10 @@
 #include "cleaning/deburring.h"
 #include "cleaning/neighbour.h"
 #include "cleaning/thinning.h"
+#include "devtools/terrain.h"
 #include "io/files.h"
 #include "io/raster_files.h"
 #include "model/literal_model.h"
-#include "tools/terrain.h"
 
 namespace bench {
 namespace {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/terrain.h"
+#include "devtools/terrain.h"
 #include "vector/framed.h"
 #include "vector/skeleton.h"
 #include "vector/tool/output.h"
@@ -29,6 +29,11 @@
 #include "vector/trace.h"
 
 #include <gdal_priv.h>
+
+#include <iostream>
+#include <optional>
+
+#include "gis/gdal.h"
 
 namespace {
 
@@ -126,10 +131,11 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
   std::vector<double> read, thin, trace, write;
   std::size_t line_px = 0, skeleton_px = 0, lines = 0, closed = 0, vertices = 0;
   for (int r = 0; r < runs; ++r) {
-    vt::Progress quiet(nullptr);
-    std::string error;
+    const gis::Progress quiet(false);
+    gis::ErrorTrap trap(std::cerr);
     std::optional<vt::Source> source;
-    read.push_back(seconds_of([&] { source = vt::read_source(raw.string(), error, quiet); }));
+    read.push_back(
+        seconds_of([&] { source = vt::read_source(raw, quiet.stage(0, 1), trap, std::cerr); }));
     line_px = static_cast<std::size_t>(
         std::count_if(source->image.px.begin(), source->image.px.end(),
                       [](std::uint8_t v) { return v != torvanelle::vect::no_line; }));
@@ -141,7 +147,8 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
     o.format = "GPKG";
     o.output = gpkg.string();
     fs::remove(gpkg);
-    write.push_back(seconds_of([&] { vt::write_lines(gpkg, o, *source, found, error, quiet); }));
+    write.push_back(
+        seconds_of([&] { vt::write_lines(gpkg, o, *source, found, quiet.stage(0, 1), trap); }));
     skeleton_px = lines = closed = vertices = 0;
     for (const std::uint8_t v : framed.image().px)
       skeleton_px += v != torvanelle::vect::no_line;

@@ -1,6 +1,7 @@
 // What the program asks of the host system beyond standard C++: files created only where none
 // exists, data pushed to the disk, files put in place under another name, a lock between
-// processes, and the size of the machine's memory. Each has a POSIX and a Windows branch.
+// processes, and the size of the machine's memory. Each is written once for POSIX systems, in
+// host_posix.cpp, and once for Windows, in host_windows.cpp; the build takes one of them.
 #pragma once
 
 #include <cstdint>

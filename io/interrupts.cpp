@@ -1,135 +1,60 @@
 #include "io/interrupts.h"
 
-#include <csignal>
 #include <cstring>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <io.h>
-#include <stdlib.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "io/interrupts_table.h"
 
 namespace torvanelle {
-namespace {
 
-#ifdef _WIN32
-constexpr int caught_signals[] = {SIGINT, SIGTERM, SIGBREAK};
-#else
-constexpr int caught_signals[] = {SIGHUP, SIGINT, SIGPIPE, SIGQUIT, SIGTERM};
-#endif
+namespace interrupts {
 
-// The files to remove, each a NUL-terminated path written before its flag is raised, so that
-// the handler reads only whole paths. A run has three such files at most at any time.
-constexpr int places = 8;
-constexpr std::size_t path_bytes = 4096;
 char paths[places][path_bytes];
-volatile std::sig_atomic_t in_use[places];
+volatile std::sig_atomic_t kinds[places];
 
+namespace {
 void (*volatile undo_first)() = nullptr;
+}  // namespace
 
-#ifdef _WIN32
-// Windows calls a console's Ctrl-C and Ctrl-Break handler on a thread of its own, while the run
-// goes on: the handler waits for this lock, which InterruptsHeld keeps.
-SRWLOCK held_lock = SRWLOCK_INIT;
-#endif
-
-extern "C" void on_interrupt(int sig) {
-#ifdef _WIN32
-  AcquireSRWLockExclusive(&held_lock);  // never released: the process ends below
-#endif
+void undo_registered() {
   if (void (*undo)() = undo_first) undo();
   for (int i = 0; i < places; ++i) {
-#ifdef _WIN32
-    if (in_use[i]) _unlink(paths[i]);
-#else
-    if (in_use[i]) unlink(paths[i]);
-#endif
-  }
-#ifdef _WIN32
-  _exit(128 + sig);
-#else
-  // Ends the process as the signal would have without the handler: the parent sees the signal.
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
-#endif
-}
-
-}  // namespace
-
-#ifdef _WIN32
-
-void catch_interrupts() {
-  for (const int sig : caught_signals) {
-    if (std::signal(sig, on_interrupt) == SIG_IGN) std::signal(sig, SIG_IGN);
+    if (kinds[i] == file_place) erase_file(paths[i]);
+    if (kinds[i] == folder_place) erase_folder(paths[i]);
   }
 }
 
 namespace {
-int holders = 0;  // only the outermost holder takes and lets go of the lock
-}  // namespace
 
-InterruptsHeld::InterruptsHeld() {
-  if (holders++ == 0) AcquireSRWLockExclusive(&held_lock);
-}
-
-InterruptsHeld::~InterruptsHeld() {
-  if (--holders == 0) ReleaseSRWLockExclusive(&held_lock);
-}
-
-#else
-
-void catch_interrupts() {
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  sigemptyset(&action.sa_mask);
-  // While the handler removes files, the other signals wait.
-  for (const int sig : caught_signals)
-    sigaddset(&action.sa_mask, sig);
-  for (const int sig : caught_signals) {
-    struct sigaction before {};
-    sigaction(sig, nullptr, &before);
-    if (before.sa_handler != SIG_IGN) sigaction(sig, &action, nullptr);
-  }
-}
-
-namespace {
-int holders = 0;  // only the outermost holder blocks and unblocks
-sigset_t mask_before;
-}  // namespace
-
-InterruptsHeld::InterruptsHeld() {
-  if (holders++ > 0) return;
-  sigset_t held;
-  sigemptyset(&held);
-  for (const int sig : caught_signals)
-    sigaddset(&held, sig);
-  sigprocmask(SIG_BLOCK, &held, &mask_before);
-}
-
-InterruptsHeld::~InterruptsHeld() {
-  if (--holders == 0) sigprocmask(SIG_SETMASK, &mask_before, nullptr);
-}
-
-#endif
-
-int remove_on_interrupt(const std::string& path) {
+int take_place(const std::string& path, Kind kind) {
   if (path.size() >= path_bytes) return -1;
   for (int i = 0; i < places; ++i) {
-    if (in_use[i]) continue;
+    if (kinds[i] != free_place) continue;
     std::memcpy(paths[i], path.c_str(), path.size() + 1);
-    in_use[i] = 1;
+    kinds[i] = kind;
     return i;
   }
   return -1;
 }
 
-void forget_file(int ticket) {
-  if (ticket >= 0 && ticket < places) in_use[ticket] = 0;
+}  // namespace
+
+void set_undo(void (*undo)()) { undo_first = undo; }
+
+}  // namespace interrupts
+
+int remove_on_interrupt(const std::string& path) {
+  return interrupts::take_place(path, interrupts::file_place);
 }
 
-void call_on_interrupt(void (*undo)()) { undo_first = undo; }
+int remove_folder_on_interrupt(const std::string& path) {
+  return interrupts::take_place(path, interrupts::folder_place);
+}
+
+void forget_file(int ticket) {
+  if (ticket >= 0 && ticket < interrupts::places)
+    interrupts::kinds[ticket] = interrupts::free_place;
+}
+
+void call_on_interrupt(void (*undo)()) { interrupts::set_undo(undo); }
 
 }  // namespace torvanelle

@@ -18,7 +18,11 @@ void catch_interrupts();
 /// -1 when every place is taken (the file is then not removed on a signal).
 int remove_on_interrupt(const std::string& path);
 
-/// The file of `ticket` is no longer the handler's to remove (it is complete, or gone).
+/// Has the handler remove the folder `path` (a host path) and the files in it (not folders).
+/// Returns a ticket for forget_file, or -1 when every place is taken.
+int remove_folder_on_interrupt(const std::string& path);
+
+/// The file or folder of `ticket` is no longer the handler's to remove (it is complete, or gone).
 void forget_file(int ticket);
 
 /// Has the handler call `undo` first, until it is replaced; null calls nothing. `undo` must

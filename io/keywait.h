@@ -1,4 +1,5 @@
-// The wait for one key press that holds a last message on screen before the program ends.
+// The wait for one key press that holds a last message on screen before the program ends,
+// written once for POSIX systems (keywait_posix.cpp) and once for Windows (keywait_windows.cpp).
 #pragma once
 
 namespace torvanelle {

@@ -56,7 +56,7 @@ def enlarged(raster, rows, cols, scale):
 
 def round_trip(raw, txt, rows, cols, scale, name):
     png = os.path.join(work, name)
-    args = [preview, raw, txt, png] + ([str(scale)] if scale != 1 else [])
+    args = [preview, raw, txt, png, "--overwrite"] + ([str(scale)] if scale != 1 else [])
     rc = subprocess.run(emulator + args).returncode
     check(rc == 0, f"{name}: exit status {rc}")
     if rc != 0:
@@ -94,7 +94,8 @@ bad = [([short_raw, short_txt, os.path.join(work, "short.png")], 1),
        ([*sample, os.path.join(work, "x.png"), "0"], 2),
        ([*sample, os.path.join(work, "x.png"), "2x"], 2),
        ([*sample], 2),
-       ([sample[0], os.path.join(work, "absent.txt"), os.path.join(work, "x.png")], 1)]
+       ([sample[0], os.path.join(work, "absent.txt"), os.path.join(work, "x.png")], 1),
+       ([*sample, os.path.join(work, "relief_x1.png")], 1)]  # exists, no --overwrite
 for args, status in bad:
     rc = subprocess.run(emulator + [preview] + args, stderr=subprocess.DEVNULL).returncode
     check(rc == status, f"{args}: exit status {rc}, expected {status}")

@@ -1,4 +1,4 @@
-#include "tools/terrain.h"
+#include "devtools/terrain.h"
 
 #include <gtest/gtest.h>
 

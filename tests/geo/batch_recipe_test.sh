@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # End-to-end: the README's batch recipe ("Many sheets at once"), run as written with GNU parallel
 # on four small sheets, two of them broken, with build/release/torvanelle standing for PROGRAM
-# and tools/ for the repository's tools folder.
+# and scripts/ for the repository's scripts folder.
 #
 #   batch_recipe_test.sh PROGRAM SOURCE_DIR WORK_DIR
 #
 # Every good sheet's result and log must be byte for byte those of a run of the program on its
 # own; every broken sheet must be reported on standard error, leave a log and no result, and
-# count in the recipe's final line; a second run must see the same four sheets. Then the
-# README's --sshlogin form of the recipe runs with a stand-in for ssh that runs each job on this
-# machine from the home folder, as ssh would on a machine that shares the folder, and must give
-# the same results. Ends with 77 (skipped) when `parallel` is not GNU parallel.
+# count in the recipe's final line; a second run must see the same four sheets, and none must
+# see the .raw in a hidden folder. Then the README's --sshlogin form of the recipe runs with a
+# stand-in for ssh that runs each job on this machine from the home folder, as ssh would on a
+# machine that shares the folder, and must give the same results. Last, once the good sheets are
+# broken, a run must keep their earlier results and refuse a sheet with a space in its name.
+# Ends with 77 (skipped) when `parallel` is not GNU parallel.
 set -u
 program=$1 source=$2 work=$3
 . "$source/tests/geo/readme_block.sh"
@@ -27,7 +29,7 @@ if [ -z "$recipe" ] || [ -z "$remote" ]; then
 fi
 as_tested() {
   local block=${1//build\/release\/torvanelle/$program}
-  echo "${block//tools\//$source/tools/}"
+  echo "${block//scripts\//$source/scripts/}"
 }
 recipe=$(as_tested "$recipe")
 remote=$(as_tested "$remote")
@@ -49,6 +51,7 @@ cp "$sample.raw" "$sheets/broken.raw" # a descriptor the program stops on: statu
 printf -- '-400\n600\n1\n0\n255\n10\n' >"$sheets/broken.txt"
 ln -s nowhere.raw "$sheets/gone.raw" # a raster that cannot be opened: "No File", status 0
 cp "$sample.txt" "$sheets/gone.txt"
+mkdir -p "$sheets/.scratch" && cp "$sample.raw" "$sheets/.scratch/lost.raw" # not a sheet
 
 # What the program alone writes for each good sheet, in a folder of the same name.
 mkdir -p reference/$sheets
@@ -101,5 +104,19 @@ for round in 1 2 ssh; do
   jobs=$(find "$sheets" -name '*.joblog' -exec tail -n +2 {} \; | wc -l)
   [ "$jobs" -eq 4 ] || fail "round $round: $jobs jobs in the job log, not 4"
 done
+
+# The good sheets broken (a descriptor the program stops on; a raster gone: No File, status 0),
+# and a sheet with a space, which would have the program clean north: all fail, nothing is lost.
+printf -- '-400\n600\n1\n0\n255\n10\n' >"$sheets/north.txt"
+ln -sf nowhere.raw "$sheets/south.raw"
+cp "$sample.raw" "$sheets/north 2.raw"
+bash -c "$recipe" >stdout.txt 2>stderr.txt
+grep -qx "5 sheets failed" stdout.txt || fail "broken: the recipe said: $(cat stdout.txt)"
+for file in {north,south}_venc8.{raw,txt}; do
+  cmp -s "$sheets/$file" "reference/$sheets/$file" || fail "broken: the earlier $file was not kept"
+done
+grep -qF "'$sheets/north 2.raw': a folder or name with white space" stderr.txt ||
+  fail "broken: the sheet with a space was not refused"
+[ -e "$sheets/north 2_venc8.log" ] && fail "broken: the sheet with a space was run"
 [ $failures -eq 0 ] || { echo "stderr of the last round:"; cat stderr.txt; }
 exit $((failures > 0))

@@ -1,7 +1,9 @@
 // torvanelle-geo: GeoTIFFs made here with GDAL's own API go through the built tool and the built
-// program and come back; every refusal leaves the folders as they were. Also the tool's library
-// pieces whose rules a round trip does not reach (pixel size, trailer, path mapping, progress).
+// program and come back, or through `clean` in one step; every refusal leaves the folders as they
+// were. Also the tool's library pieces whose rules a round trip does not reach (pixel size,
+// trailer, path mapping).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -16,31 +18,19 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "devtools/terrain.h"
+#include "gdal_environment.h"
+#include "geo/program_files.h"
+#include "gis/gdal.h"
+#include "gis/georef.h"
 #include "io/paths.h"
+#include "preview/palette.h"
 #include "support.h"
-#include "tools/geo/gdal_support.h"
-#include "tools/geo/georef.h"
-#include "tools/geo/program_files.h"
-#include "tools/geo/staging.h"
-#include "tools/palette.h"
-#include "tools/terrain.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Transform = std::array<double, 6>;
-
-// GDAL for the whole test program; GDALDestroy() at the end, so that the leak checker sees
-// only what the tests themselves leak.
-class GdalEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { session_.emplace(); }
-  void TearDown() override { session_.reset(); }
-
- private:
-  std::optional<geo::GdalSession> session_;
-};
-const auto* const gdal_environment = ::testing::AddGlobalTestEnvironment(new GdalEnvironment);
 
 constexpr Transform utm_5m = {500000, 5, 0, 4650000, 0, -5};
 
@@ -58,6 +48,7 @@ struct Source {
   std::optional<double> nodata = 255;
   std::optional<Transform> transform = utm_5m;
   std::vector<std::pair<const char*, const char*>> metadata;
+  std::vector<const char*> creation;  ///< GTiff creation options, NAME=VALUE
 };
 
 /// Contour lines of synthetic terrain, with background: what the program is made for.
@@ -73,8 +64,10 @@ std::string contour_pixels(int lines, int cols) {
 
 void write_geotiff(const fs::path& path, const Source& s, std::string pixels) {
   GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-  GDALDatasetUniquePtr ds(
-      gtiff->Create(path.string().c_str(), s.cols, s.lines, s.bands, s.type, nullptr));
+  std::vector<const char*> options = s.creation;
+  options.push_back(nullptr);
+  GDALDatasetUniquePtr ds(gtiff->Create(path.string().c_str(), s.cols, s.lines, s.bands, s.type,
+                                        const_cast<char**>(options.data())));
   ASSERT_TRUE(ds);
   if (s.transform) {
     Transform t = *s.transform;
@@ -162,9 +155,11 @@ class GeoTool : public ::testing::Test {
   /// torvanelle-geo run in the work folder with `args`.
   Outcome geo(const std::string& args) { return run(work_, quoted(TORVANELLE_GEO) + " " + args); }
 
-  /// The program run in the work folder on images/site/dem1, keeping the name, removing spurs.
-  Outcome program() {
-    return run(work_, "printf 'site\\ndem1\\n0\\n0\\n' | " + quoted(TORVANELLE_PROGRAM));
+  /// The program run in the work folder on images/site/NAME, keeping the name, removing spurs
+  /// (`deburring` "0") or not ("1").
+  Outcome program(const std::string& name = "dem1", const std::string& deburring = "0") {
+    return run(work_, "printf 'site\\n" + name + "\\n0\\n" + deburring + "\\n' | " +
+                          quoted(TORVANELLE_PROGRAM));
   }
 
   /// Every file and folder under the work folder, hidden ones included, with its size.
@@ -181,7 +176,7 @@ class GeoTool : public ::testing::Test {
   std::string imported(const Source& s = {}) {
     const std::string pixels = contour_pixels(s.lines, s.cols);
     write_geotiff(work_ / "map.tif", s, pixels);
-    const Outcome r = geo("import map.tif " + site_rel_ + "/dem1");
+    const Outcome r = geo("import map.tif " + site_rel_ + "/dem1 --overwrite");
     EXPECT_EQ(r.status, 0) << r.err;
     return pixels;
   }
@@ -215,7 +210,7 @@ TEST_F(GeoTool, GeoTiffGoesThroughImportTheProgramAndExportWithItsPlaceKept) {
 
   const Outcome exported = geo("export " + site_rel_ + "/dem1_venc8 cleaned.tif");
   ASSERT_EQ(exported.status, 0) << exported.err;
-  EXPECT_EQ(exported.err, "");
+  EXPECT_EQ(exported.err, "cleaned.tif placed by " + site_rel_ + "/dem1.raw\n");
   const Read tif = read_raster(work_ / "cleaned.tif");
   EXPECT_EQ(tif.driver, "GTiff");
   expect_placed_like_the_source(tif);
@@ -276,20 +271,28 @@ TEST_F(GeoTool, AltitudeThatIsNotAWholeNumberIsWarnedAboutAndLeftAtItsDefault) {
 
 TEST_F(GeoTool, RefusedImportsSayWhyAndWriteNothing) {
   const std::string pixels = contour_pixels(60, 80);
-  Source u16, rgb;
+  Source u16, rgb, signed8;
   u16.type = GDT_UInt16;
   rgb.bands = 3;
+  signed8.creation = {"PIXELTYPE=SIGNEDBYTE"};
   write_geotiff(work_ / "u16.tif", u16, pixels);
   write_geotiff(work_ / "rgb.tif", rgb, pixels);
+  write_geotiff(work_ / "signed.tif", signed8, pixels);
+  support::write_file(site_ / "hdronly.hdr", "ENVI\n");
   write_geotiff(work_ / "map.tif", {}, pixels);
+  fs::copy_file(work_ / "map.tif", site_ / "itself.raw");
   support::write_file(work_ / "notes.txt", "not a raster\n");
   support::write_file(site_ / "taken.txt", "60\n80\n1\n0\n255\n5\n");
   const std::string dest = " " + site_rel_ + "/dem1";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"import u16.tif" + dest, "u16.tif holds UInt16 pixels: only 8-bit rasters"},
-      {"import rgb.tif" + dest, "rgb.tif has 3 bands: only a single-band raster"},
+      {"import u16.tif" + dest, "u16.tif holds UInt16 pixels: a contour raster holds unsigned"},
+      {"import signed.tif" + dest, "signed.tif holds signed 8-bit pixels"},
+      {"import rgb.tif" + dest, "rgb.tif has 3 bands: a contour raster has one band"},
       {"import map.tif images-elsewhere/dem1", "the folder images-elsewhere does not exist"},
-      {"import map.tif " + site_rel_ + "/taken", "taken.txt exists (--force replaces it)"},
+      {"import map.tif " + site_rel_ + "/taken", "taken.txt exists: give --overwrite"},
+      {"import map.tif " + site_rel_ + "/hdronly", "hdronly.hdr exists: give --overwrite"},
+      {"import --overwrite " + site_rel_ + "/itself.raw " + site_rel_ + "/itself",
+       "itself.raw is the source"},
       {"import absent.tif" + dest, "absent.tif: no such file"},
       {"import notes.txt" + dest, "cannot read notes.txt: "},
   };
@@ -301,6 +304,7 @@ TEST_F(GeoTool, RefusedImportsSayWhyAndWriteNothing) {
     EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
     EXPECT_EQ(files(), before) << args;
   }
+  // --force, the option's earlier name, stays accepted.
   const Outcome forced = geo("import --force map.tif " + site_rel_ + "/taken");
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(support::read_file(site_ / "taken.raw"), pixels);
@@ -319,7 +323,7 @@ TEST_F(GeoTool, ExportTakesThePlaceFromTheResultsOwnSidecarWhenTheInputIsGone) {
   EXPECT_EQ(support::read_file(site_ / "dem1_venc8.hdr"), header) << "its own sidecar is kept";
 }
 
-TEST_F(GeoTool, ExportFindsTheInputUnderTheImagesRootItIsGiven) {
+TEST_F(GeoTool, ExportFindsTheInputUnderTheImagesRootItIsGivenElseWritesNoPlace) {
   imported();
   ASSERT_EQ(program().status, 0);
   // The result alone in another folder: only the images root leads back to its input.
@@ -329,11 +333,48 @@ TEST_F(GeoTool, ExportFindsTheInputUnderTheImagesRootItIsGiven) {
                work_ / "results" / (std::string("dem1_venc8") + ext));
   fs::rename(site_.parent_path(), work_ / "survey");
   const Outcome lost = geo("export results/dem1_venc8 out.tif");
-  EXPECT_EQ(lost.status, 1);
-  EXPECT_NE(lost.err.find("no georeference for results/dem1_venc8"), std::string::npos) << lost.err;
-  const Outcome found = geo("export --images-root survey results/dem1_venc8 out.tif");
+  EXPECT_EQ(lost.status, 0) << lost.err;
+  EXPECT_NE(lost.err.find("warning: no georeference for results/dem1_venc8"), std::string::npos)
+      << lost.err;
+  EXPECT_FALSE(read_raster(work_ / "out.tif").has_transform);
+  const Outcome found = geo("export --overwrite --images-root survey results/dem1_venc8 out.tif");
   ASSERT_EQ(found.status, 0) << found.err;
   expect_placed_like_the_source(read_raster(work_ / "out.tif"));
+}
+
+// A result given by path from another working folder is placed by the input beside it, not by
+// the image of the same name under the current folder's images root; a header that says another
+// place is kept until --overwrite, and then placed by the input re-imported with its new place.
+TEST_F(GeoTool, ExportIsPlacedByTheInputBesideTheResultAndKeepsAHeaderThatSaysOtherwise) {
+  imported();
+  ASSERT_EQ(program().status, 0);
+  const fs::path other = scratch_.path() / "other";
+  Source elsewhere;
+  elsewhere.transform = Transform{100000, 5, 0, 200000, 0, -5};
+  fs::create_directories(other / site_rel_);
+  write_geotiff(other / "map.tif", elsewhere, contour_pixels(60, 80));
+  ASSERT_EQ(run(other, quoted(TORVANELLE_GEO) + " import map.tif " + site_rel_ + "/dem1").status,
+            0);
+  const fs::path stem = site_ / "dem1_venc8";
+  const Outcome there = run(other, quoted(TORVANELLE_GEO) + " export " + quoted(stem) + " out.tif");
+  ASSERT_EQ(there.status, 0) << there.err;
+  EXPECT_NE(there.err.find("placed by " + (site_ / "dem1.raw").string()), std::string::npos);
+  expect_placed_like_the_source(read_raster(other / "out.tif"));
+  expect_placed_like_the_source(read_raster(site_ / "dem1_venc8.raw"));
+
+  // Re-imported with a corrected place, cleaned again: the old header now says another place.
+  imported(elsewhere);
+  ASSERT_EQ(program().status, 0);
+  const std::string header = support::read_file(site_ / "dem1_venc8.hdr");
+  const Outcome refused = geo("export " + site_rel_ + "/dem1_venc8 new.tif");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("dem1_venc8.hdr places"), std::string::npos) << refused.err;
+  EXPECT_EQ(support::read_file(site_ / "dem1_venc8.hdr"), header);
+  EXPECT_FALSE(fs::exists(work_ / "new.tif"));
+  const Outcome replaced = geo("export --overwrite " + site_rel_ + "/dem1_venc8 out.tif");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(read_raster(work_ / "out.tif").transform, *elsewhere.transform);
+  EXPECT_EQ(read_raster(site_ / "dem1_venc8.raw").transform, *elsewhere.transform);
 }
 
 TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
@@ -346,10 +387,11 @@ TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
   support::write_file(site_ / "short.txt", "60\n80\n1\n0\n255\n5\n" + trailer);
   support::write_file(site_ / "five.raw", raster);
   support::write_file(site_ / "five.txt", "60\n80\n1\n0\n255\n");
-  support::write_file(site_ / "other.raw", raster.substr(0, 40 * 80));
-  support::write_file(site_ / "other.txt", "40\n80\n1\n0\n255\n5\n" + trailer);
-  support::write_file(site_ / "nameless.raw", raster);
-  support::write_file(site_ / "nameless.txt", "60\n80\n1\n0\n255\n5\n");
+  support::write_file(site_ / "fifo.raw", raster);
+  support::write_file(site_ / "fifo.txt",
+                      "60\n80\n1\n0\n255\n5\n\n input image : "
+                      "C:\\images\\site\\pipe.raw \n");
+  ASSERT_EQ(mkfifo((site_ / "pipe.raw").c_str(), 0600), 0);
   support::write_file(site_ / "norow.txt", "60\n80\n1\n0\n255\n5\n" + trailer);
   support::write_file(work_ / "taken.tif", "x");
   const std::string s = site_rel_ + "/";
@@ -359,9 +401,9 @@ TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
       {"export " + s + "short out.tif",
        "short.raw holds 4700 bytes where its descriptor gives 4800"},
       {"export " + s + "five out.tif", "five.txt does not hold the six integers of a descriptor"},
-      {"export " + s + "other out.tif", "dem1.raw is 60 x 80, not the result's size"},
-      {"export " + s + "nameless out.tif", "nameless.txt names no input image"},
-      {"export " + s + "good taken.tif", "taken.tif exists (--force replaces it)"},
+      {"export " + s + "fifo out.tif", "pipe.raw as its input image, which is not a regular file"},
+      {"export " + s + "good taken.tif", "taken.tif exists: give --overwrite"},
+      {"export --overwrite " + s + "good " + s + "good.raw", "good.raw is the source"},
       {"export " + s + "good elsewhere/out.tif", "the folder elsewhere does not exist"},
   };
   const std::set<std::string> before = files();
@@ -376,17 +418,80 @@ TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
   EXPECT_EQ(read_raster(work_ / "taken.tif").pixels, raster);
 }
 
-TEST_F(GeoTool, HelpAndCommandLinesNotUnderstood) {
-  const Outcome help = geo("--help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: torvanelle-geo import [--force] SOURCE DEST\n", 0), 0u);
-  EXPECT_EQ(help.err, "");
-  for (const char* args :
-       {"", "import a.tif", "import a.tif b c", "convert a b", "import --fast a.tif b",
-        "import --images-root r a.tif b", "export --images-root"}) {
-    const Outcome r = geo(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_EQ(r.err.rfind("usage: ", 0), 0u) << args;
+// Each case imports a source, runs the program and exports: the round trip finishes, with what
+// it must warn about.
+TEST_F(GeoTool, RoundTripsOfUnusualSourcesFinishWithTheirWarnings) {
+  struct Case {
+    const char* name;
+    Source source;
+    std::string pixels;
+    std::string warning;  ///< on the import or the export
+    bool placed = true;   ///< the GeoTIFF placed like the source
+  };
+  Source bare, onebit, rotated, tiny;
+  bare.transform.reset();
+  onebit.creation = {"NBITS=1"};
+  onebit.nodata.reset();
+  rotated.transform = Transform{500000.1, 4.1, 3.3, 4650000.7, 3.3, -4.1};
+  tiny.lines = tiny.cols = 1;
+  tiny.nodata.reset();
+  std::string dots(60 * 80, '\x01');
+  dots[0] = '\0';
+  const std::vector<Case> cases = {
+      {"bare", bare, contour_pixels(60, 80), "warning: no georeference for"},
+      {"onebit", onebit, dots, "is a 1-bit raster"},
+      // GDAL opens no file of one byte: the export cannot read the input's place.
+      {"tiny", tiny, std::string(1, '\x03'), "no nodata value and no pixel of 255", false},
+      {"rotated", rotated, contour_pixels(60, 80), ""},
+  };
+  for (const Case& c : cases) {
+    write_geotiff(work_ / "map.tif", c.source, c.pixels);
+    const Outcome in = geo("import --overwrite map.tif " + site_rel_ + "/" + c.name);
+    ASSERT_EQ(in.status, 0) << c.name << in.err;
+    EXPECT_EQ(fs::file_size(site_ / (std::string(c.name) + ".raw")), c.pixels.size()) << c.name;
+    ASSERT_EQ(program(c.name).status, 0) << c.name;
+    const Outcome out = geo("export " + site_rel_ + "/" + c.name + "_venc8 " + c.name + ".tif");
+    ASSERT_EQ(out.status, 0) << c.name << out.err;
+    if (!c.warning.empty()) {
+      EXPECT_NE((in.err + out.err).find(c.warning), std::string::npos)
+          << c.name << in.err << out.err;
+    }
+    const Read tif = read_raster(work_ / (std::string(c.name) + ".tif"));
+    EXPECT_EQ(tif.has_transform, c.source.transform.has_value() && c.placed) << c.name;
+    if (tif.has_transform) {
+      EXPECT_EQ(tif.transform, *c.source.transform) << c.name;
+    }
+  }
+}
+
+// `clean` gives, pixel for pixel and byte for byte, what import, the program and export give,
+// with the deburring answer it is told, and the report the program prints.
+TEST_F(GeoTool, CleanEqualsImportTheProgramAndExport) {
+  imported();
+  for (const bool deburring : {true, false}) {
+    const Outcome cleaned = program("dem1", deburring ? "0" : "1");
+    ASSERT_EQ(cleaned.status, 0);
+    ASSERT_EQ(geo("export --overwrite " + site_rel_ + "/dem1_venc8 steps.tif").status, 0);
+    const Outcome one = geo(std::string("clean --overwrite map.tif one.tif --report report.txt") +
+                            (deburring ? "" : " --no-deburring"));
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(support::read_file(work_ / "one.tif"), support::read_file(work_ / "steps.tif"))
+        << "deburring " << deburring;
+    const std::string report = support::read_file(work_ / "report.txt");
+    const std::size_t ebarbulation = report.find("\n\tEbarbulation");
+    EXPECT_EQ(ebarbulation != std::string::npos, deburring);
+    EXPECT_NE(cleaned.out.find(report.substr(0, ebarbulation)), std::string::npos);
+    if (deburring) {
+      EXPECT_NE(cleaned.out.find(report.substr(ebarbulation)), std::string::npos);
+    }
+  }
+  const Outcome to_error = geo("clean --overwrite map.tif one.tif --report -");
+  EXPECT_NE(to_error.err.find("Total number of contour lines"), std::string::npos);
+  const std::set<std::string> before = files();
+  for (const char* args : {"clean map.tif one.tif", "clean --overwrite map.tif map.tif",
+                           "clean --overwrite map.tif two.tif --report map.tif"}) {
+    EXPECT_EQ(geo(args).status, 1) << args;
+    EXPECT_EQ(files(), before) << args;
   }
 }
 
@@ -409,8 +514,8 @@ TEST(PixelSize, IsTheRoundedPixelWidthWithAWarningForEachApproximation) {
   };
   for (const Case& c : cases) {
     std::ostringstream log;
-    const geo::Georef g{c.t, c.georeferenced, std::nullopt};
-    EXPECT_EQ(geo::pixel_size(g, log), c.size) << log.str();
+    const gis::Georef g{c.t, c.georeferenced, std::nullopt};
+    EXPECT_EQ(gis::pixel_size(g, log), c.size) << log.str();
     if (c.warning.empty()) {
       EXPECT_EQ(log.str(), "");
     } else {
@@ -418,7 +523,7 @@ TEST(PixelSize, IsTheRoundedPixelWidthWithAWarningForEachApproximation) {
     }
   }
   std::ostringstream log;
-  EXPECT_THROW(geo::pixel_size({{0, 1e12, 0, 0, 0, -1e12}, true, std::nullopt}, log), geo::Error);
+  EXPECT_THROW(gis::pixel_size({{0, 1e12, 0, 0, 0, -1e12}, true, std::nullopt}, log), gis::Error);
 }
 
 TEST(Trailer, NamesTheInputAsTheProgramWroteIt) {
@@ -432,60 +537,27 @@ TEST(Trailer, NamesTheInputAsTheProgramWroteIt) {
   EXPECT_EQ(geo::trailer_input_image("\n input image :  \n"), std::nullopt);
 }
 
-/// The candidates as strings (GoogleTest cannot print paths).
+/// The candidates as strings (GoogleTest cannot print paths), "!" marking one out of the root.
 std::vector<std::string> candidates(const std::string& built,
                                     const std::optional<fs::path>& images_root,
                                     const fs::path& result_dir) {
   std::vector<std::string> found;
-  for (const fs::path& p : geo::input_image_candidates(built, images_root, result_dir))
-    found.push_back(p.string());
+  for (const geo::Candidate& c : geo::input_image_candidates(built, images_root, result_dir))
+    found.push_back(c.path.string() + (c.outside_root ? "!" : ""));
   return found;
 }
 
-TEST(InputImage, IsLookedForWhereTheProgramOpensItThenBesideTheResult) {
+TEST(InputImage, IsLookedForBesideTheResultThenWhereTheProgramOpensIt) {
   const std::string built = "C:\\images\\site\\dem1.raw";
   const std::string mapped = torvanelle::host_path(built);
   EXPECT_EQ(candidates(built, std::nullopt, "out"),
-            (std::vector<std::string>{mapped, "out/dem1.raw"}));
+            (std::vector<std::string>{"out/dem1.raw", mapped}));
   EXPECT_EQ(candidates(built, fs::path("/data/survey"), "out"),
-            (std::vector<std::string>{"/data/survey/site/dem1.raw", "out/dem1.raw"}));
+            (std::vector<std::string>{"out/dem1.raw", "/data/survey/site/dem1.raw"}));
   EXPECT_EQ(candidates(built, std::nullopt, fs::path(mapped).parent_path()),
             std::vector<std::string>{mapped});
-}
-
-TEST(Progress, ShowsTenthsOnceTheDelayHasPassedAndNothingBefore) {
-  std::ostringstream shown, hidden;
-  geo::Progress slow(shown, "export", std::chrono::milliseconds(0));
-  geo::Progress quick(hidden, "export", std::chrono::hours(1));
-  for (double f : {0.05, 0.25, 0.25, 0.61, 1.0}) {
-    slow.update(f);
-    quick.update(f);
-  }
-  EXPECT_EQ(shown.str(), "export: 0...10...20...30...40...50...60...70...80...90...100 - done.\n");
-  EXPECT_EQ(hidden.str(), "");
-}
-
-TEST(Staging, FilesAppearOnCommitAndTheScratchFolderGoes) {
-  support::ScratchDir scratch;
-  const fs::path dir = scratch.path();
-  support::write_file(dir / "b.txt", "old");
-  {
-    geo::Staging staged(dir);
-    support::write_file(staged.file("a.txt"), "A");
-    support::write_file(staged.file("b.txt"), "B");
-    support::write_file(staged.file("scrap"), "left out");
-    EXPECT_EQ(support::read_file(dir / "b.txt"), "old") << "nothing moves before commit()";
-    staged.commit({"a.txt", "b.txt"});
-  }
-  {
-    geo::Staging abandoned(dir);
-    support::write_file(abandoned.file("c.txt"), "C");
-  }
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir))
-    names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"a.txt", "b.txt"}));
-  EXPECT_EQ(support::read_file(dir / "b.txt"), "B");
+  EXPECT_EQ(candidates("C:\\images\\..\\..\\etc\\dem1.raw", fs::path("/data"), "out"),
+            (std::vector<std::string>{"out/dem1.raw", "/data/../../etc/dem1.raw!"}));
 }
 
 }  // namespace

@@ -3,9 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "gis/gdal.h"
+#include "io/interrupts.h"
 #include "vector/tool/run.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> words(argv + 1, argv + argc);
+  // A signal removes what the run began, then ends it with 128 + n.
+  torvanelle::catch_interrupts();
+  const gis::GdalSession gdal;
   return torvanelle::vect::tool::run(words, std::cout, std::cerr);
 }

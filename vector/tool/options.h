@@ -1,14 +1,12 @@
-// The command line of torvanelle-vect, read without GDAL.
+// The command line of torvanelle-vect.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <vector>
+
+#include <CLI/CLI.hpp>
 
 namespace torvanelle::vect::tool {
-
-/// The synopsis and options, as --help prints them.
-extern const char* const usage;
 
 struct ToolOptions {
   std::string source;
@@ -20,13 +18,15 @@ struct ToolOptions {
   int min_branch = 3;
   double simplify = 0;
   bool overwrite = false;
-  bool quiet = false;  ///< no progress, whatever the raster's size
-  bool help = false;   ///< print the usage and do nothing else
+  bool quiet = false;  ///< no progress
 };
 
-/// The options that the words (the program's name left out) give, or nothing, with `error`
-/// saying what is wrong in one line.
-std::optional<ToolOptions> parse_options(const std::vector<std::string>& words, std::string& error);
+/// Declares the tool's operands and options on `app`, to be read into `o`.
+void declare(CLI::App& app, ToolOptions& o);
+
+/// The checks that need every word read, and the format from the output's extension when
+/// --format was not given: "" when the options hold, else what is wrong, in one line.
+std::string complete(ToolOptions& o);
 
 /// The OGR driver that a file name's extension stands for, in any case: .gpkg GPKG, .geojson and
 /// .json GeoJSON, .shp ESRI Shapefile, .fgb FlatGeobuf; "" for any other extension.

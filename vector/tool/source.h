@@ -1,29 +1,24 @@
-// The contour-number raster that torvanelle-vect reads, through GDAL.
+// The contour-number raster that torvanelle-vect reads, through the tools' shared reading.
 #pragma once
 
-#include <array>
-#include <memory>
-#include <optional>
-#include <string>
+#include <filesystem>
+#include <ostream>
 
+#include "gis/gdal.h"
+#include "gis/georef.h"
 #include "vector/lines.h"
-#include "vector/tool/progress.h"
-
-class OGRSpatialReference;
 
 namespace torvanelle::vect::tool {
 
 struct Source {
   Image image;
-  /// GDAL's geotransform: the map position of pixel corner (column c, row r) is
-  /// (t[0] + c t[1] + r t[2], t[3] + c t[4] + r t[5]). Without a georeference, pixel units.
-  std::array<double, 6> transform{0, 1, 0, 0, 0, 1};
-  std::shared_ptr<OGRSpatialReference> crs;  ///< null without one
+  /// Where the pixels lie: without a georeference, pixel units (the identity transform).
+  gis::Georef georef;
 };
 
-/// Reads the raster at `path`: one band of 8-bit pixels, those equal to the band's nodata value
-/// made no_line. Returns nothing, with `error` saying why in one line, when it cannot be opened
-/// or is not such a raster. Needs GDAL's drivers registered.
-std::optional<Source> read_source(const std::string& path, std::string& error, Progress& progress);
+/// Reads the raster at `path` whole, nodata pixels made no_line. Throws gis::Error naming it
+/// when it cannot be opened or is not a contour raster; warnings go to `log`.
+Source read_source(const std::filesystem::path& path, const gis::Progress::Stage& progress,
+                   gis::ErrorTrap& trap, std::ostream& log);
 
 }  // namespace torvanelle::vect::tool

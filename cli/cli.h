@@ -1,0 +1,40 @@
+// The command line of every companion program, read the same way: CLI11 underneath, one set of
+// rules on top.
+//
+//   --help      the usage on standard output, exit 0, nothing else done
+//   --version   "NAME VERSION" on standard output, exit 0
+//   anything not understood: one line saying what, one line of hint, on standard error, exit 2
+//
+// A program declares its options on its CLI::App, then calls `parse`; number
+// options take `between`, so that a refused value is answered with the accepted range.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace torvanelle::cli {
+
+/// The version every program reports.
+const char* version();
+
+/// Gives the parser of a program (`CLI::App app{description, name}`) the convention's --help
+/// and --version.
+void follow_convention(CLI::App& app);
+
+/// Reads the command line into `app`. Returns the status to end with at once (0 after --help or
+/// --version, written to `out`; 2 after a line not understood, said on `err`), or nothing when
+/// the program is to go on.
+std::optional<int> parse(CLI::App& app, int argc, const char* const* argv, std::ostream& out,
+                         std::ostream& err);
+
+/// A number option's check: a finite decimal number from `low` to `high`; a value outside is
+/// refused with the range ("must be a number from 0 to 1000000, not '1e308'").
+CLI::Validator between(double low, double high);
+
+/// The same for whole numbers.
+CLI::Validator whole_between(long long low, long long high);
+
+}  // namespace torvanelle::cli

@@ -1,0 +1,47 @@
+// A contour-number raster as the tools read it through GDAL: one band of unsigned 8-bit pixels,
+// 0 to 254 a contour number, 255 (or the band's nodata value) no line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "gis/gdal.h"
+#include "gis/georef.h"
+
+namespace gis {
+
+class ContourRaster {
+ public:
+  /// Opens `path`. Refuses (Error naming it) a raster of several bands and pixels other than
+  /// unsigned 8-bit (signed 8-bit too). Warns on `log` about a 1-bit raster, whose two values
+  /// are not contour numbers.
+  ContourRaster(const std::filesystem::path& path, ErrorTrap& trap, std::ostream& log);
+
+  int lines() const { return ds_->GetRasterYSize(); }
+  int cols() const { return ds_->GetRasterXSize(); }
+  GDALDataset& dataset() { return *ds_; }
+  Georef georef() const { return read_georef(*ds_); }
+
+  /// Reads `count` rows from row `first` into `buffer` (count x cols() bytes), the nodata
+  /// value's pixels made 255. `progress` is told how far the read is. Throws Error naming the
+  /// source when GDAL cannot read them.
+  void read(int first, int count, std::uint8_t* buffer, const Progress::Stage* progress = nullptr);
+
+  /// Warns on `log`, once every row was read, when nothing marked the background: no nodata
+  /// value and no pixel of 255, so every pixel was taken for a line.
+  void warn_if_no_background(std::ostream& log) const;
+
+ private:
+  std::filesystem::path path_;
+  ErrorTrap& trap_;
+  GDALDatasetUniquePtr ds_;
+  std::optional<std::uint8_t> nodata_;
+  bool background_seen_ = false;
+};
+
+/// How many rows of `cols` pixels make one chunk of a copy: about 4 MiB, at least one row.
+int chunk_rows(int cols);
+
+}  // namespace gis

@@ -1,0 +1,93 @@
+#include "gis/gdal.h"
+
+#include <cpl_conv.h>
+
+namespace gis {
+
+GdalSession::GdalSession() {
+  CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+  GDALAllRegister();
+}
+
+// Frees the drivers, the PROJ context and GDAL's caches, so that a leak checker sees only
+// what the tool itself failed to free.
+GdalSession::~GdalSession() { GDALDestroy(); }
+
+ErrorTrap::ErrorTrap(std::ostream& warnings) : warnings_(warnings) {
+  CPLPushErrorHandlerEx(&ErrorTrap::handle, this);
+}
+
+ErrorTrap::~ErrorTrap() { CPLPopErrorHandler(); }
+
+std::string ErrorTrap::take() {
+  std::string taken;
+  taken.swap(failure_);
+  return taken;
+}
+
+void ErrorTrap::show_as(const std::string& from, const std::string& to) {
+  shown_as_.emplace_back(from, to);
+}
+
+std::string ErrorTrap::shown(std::string text) const {
+  for (const auto& [from, to] : shown_as_) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+void CPL_STDCALL ErrorTrap::handle(CPLErr kind, CPLErrorNum, const char* message) {
+  auto* trap = static_cast<ErrorTrap*>(CPLGetErrorHandlerUserData());
+  if (kind == CE_Warning) {
+    trap->warnings_ << "warning (GDAL): " << trap->shown(message) << '\n';
+  } else if (kind >= CE_Failure && trap->failure_.empty()) {
+    trap->failure_ = trap->shown(message);
+  }
+}
+
+Error failure(ErrorTrap& trap, const std::string& what) {
+  const std::string why = trap.take();
+  return Error(why.empty() ? what : what + ": " + why);
+}
+
+GDALDatasetUniquePtr open_dataset(const std::filesystem::path& path, unsigned flags,
+                                  ErrorTrap& trap) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) throw Error(path.string() + ": no such file");
+  GDALDatasetUniquePtr ds(
+      GDALDataset::Open(path.string().c_str(), flags | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+  if (!ds) throw failure(trap, "cannot read " + path.string());
+  return ds;
+}
+
+GDALDriver& driver(const char* name) {
+  GDALDriver* d = GetGDALDriverManager()->GetDriverByName(name);
+  if (d == nullptr) throw Error(std::string("this GDAL has no ") + name + " driver");
+  return *d;
+}
+
+void close(GDALDatasetUniquePtr& ds, ErrorTrap& trap, const std::filesystem::path& shown_path) {
+  trap.take();
+  // A close that fails to flush reports through the error handler and, since GDAL 3.7, its
+  // return value; the handler is read either way.
+  ds.reset();
+  const std::string why = trap.take();
+  if (!why.empty()) throw Error("cannot write " + shown_path.string() + ": " + why);
+}
+
+Progress::Progress(bool shown) : function_(shown ? GDALTermProgress : nullptr) {}
+
+Progress::Stage::Stage(const Progress& run, double from, double to)
+    : data_(run.function_ ? GDALCreateScaledProgress(from, to, run.function_, nullptr) : nullptr) {}
+
+Progress::Stage::~Stage() {
+  if (data_) GDALDestroyScaledProgress(data_);
+}
+
+void Progress::done() const {
+  if (function_) function_(1.0, nullptr, nullptr);
+}
+
+}  // namespace gis

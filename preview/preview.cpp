@@ -1,0 +1,127 @@
+// Draws a contour raster as a PNG picture: each contour number in a colour of a ten-colour
+// cycle, so that neighbouring numbers differ, the background white.
+//
+//   preview raster.raw descriptor.txt picture.png [scale] [--overwrite]
+//
+// The descriptor's first two integers are the raster's lines and columns; scale (1 to 16,
+// default 1) repeats every pixel scale × scale times. The picture appears whole or not at all.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "io/host.h"
+#include "io/interrupts.h"
+#include "preview/palette.h"
+#include "preview/png.h"
+
+namespace {
+
+struct Args {
+  std::string raster, descriptor, picture;
+  int scale = 1;
+  bool overwrite = false;
+};
+
+void declare(CLI::App& app, Args& a) {
+  app.add_option("RASTER", a.raster, "the raw raster (NAME.raw)")->required();
+  app.add_option("DESCRIPTOR", a.descriptor, "its descriptor (NAME.txt)")->required();
+  app.add_option("PICTURE", a.picture, "the PNG picture to write")->required();
+  app.add_option("SCALE", a.scale, "each pixel drawn SCALE x SCALE times (default 1)")
+      ->check(torvanelle::cli::whole_between(1, 16));
+  app.add_flag("--overwrite", a.overwrite, "replace PICTURE if it exists");
+}
+
+// The palette's 256 colours, in pixel-value order.
+std::vector<png::Rgb> contour_palette() {
+  std::vector<png::Rgb> p;
+  for (int k = 0; k < 256; ++k) {
+    const palette::Rgb c = palette::colour(static_cast<std::uint8_t>(k));
+    p.push_back({c.r, c.g, c.b});
+  }
+  return p;
+}
+
+// The raster's size from its descriptor; false when unreadable or not a sensible size.
+bool read_size(const std::string& path, int& rows, int& cols) {
+  std::ifstream f(path);
+  return static_cast<bool>(f >> rows >> cols) && rows > 0 && cols > 0 &&
+         static_cast<long long>(rows) * cols <= (1LL << 28);
+}
+
+// Every pixel repeated scale × scale times.
+std::vector<std::uint8_t> enlarge(const std::vector<std::uint8_t>& r, int rows, int cols,
+                                  int scale) {
+  std::vector<std::uint8_t> big;
+  big.reserve(r.size() * static_cast<std::size_t>(scale) * scale);
+  for (int y = 0; y < rows; ++y) {
+    std::vector<std::uint8_t> line;
+    for (int x = 0; x < cols; ++x)
+      line.insert(line.end(), scale, r[std::size_t(y) * cols + x]);
+    for (int i = 0; i < scale; ++i)
+      big.insert(big.end(), line.begin(), line.end());
+  }
+  return big;
+}
+
+int fail(const std::string& what) {
+  std::cerr << "preview: " << what << '\n';
+  return 1;
+}
+
+/// Writes `file` to `path` whole: under a temporary name beside it, which a signal removes,
+/// then renamed over it.
+bool write_whole(const std::string& path, const std::vector<std::uint8_t>& file) {
+  const std::string temporary = path + "." + std::to_string(torvanelle::process_id()) + ".tmp";
+  const int ticket = torvanelle::remove_on_interrupt(temporary);
+  std::ofstream out(temporary, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  out.close();
+  const bool written = !out.fail() && torvanelle::replace_with(temporary, path);
+  if (!written) std::remove(temporary.c_str());
+  torvanelle::forget_file(ticket);
+  return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Draws a contour raster as a PNG picture: each contour number in a colour of a "
+      "ten-colour cycle, so that neighbouring numbers differ, the background white.",
+      "preview"};
+  torvanelle::cli::follow_convention(app);
+  Args a;
+  declare(app, a);
+  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
+    return *status;
+  torvanelle::catch_interrupts();
+  std::error_code ec;
+  if (!a.overwrite &&
+      (std::filesystem::exists(a.picture, ec) || std::filesystem::is_symlink(a.picture, ec))) {
+    return fail(a.picture + " exists: give --overwrite to replace it");
+  }
+  int rows = 0, cols = 0;
+  if (!read_size(a.descriptor, rows, cols)) return fail("no usable size in " + a.descriptor);
+  if (static_cast<long long>(rows) * cols * a.scale * a.scale > (1LL << 28)) {
+    return fail("picture too large at this scale");
+  }
+  std::ifstream in(a.raster, std::ios::binary);
+  std::vector<std::uint8_t> r(std::size_t(rows) * cols);
+  in.read(reinterpret_cast<char*>(r.data()), static_cast<std::streamsize>(r.size()));
+  if (static_cast<std::size_t>(in.gcount()) != r.size()) {
+    return fail(a.raster + " holds fewer than " + std::to_string(r.size()) + " bytes");
+  }
+
+  const std::vector<std::uint8_t> file = png::encode_indexed(
+      cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
+  if (file.empty()) return fail("not enough memory to compress the picture");
+  if (!write_whole(a.picture, file)) return fail("cannot write " + a.picture);
+  return 0;
+}
