@@ -38,7 +38,7 @@ class Labeller {
   /// Fills the stretch holding pixel `seed` with `id`, 4-connected.
   void flood(std::size_t seed, int id) {
     stretches_.emplace_back();
-    stack_.push_back(seed);
+    stack_.push_back(static_cast<std::uint32_t>(seed));
     label_[seed] = id;
     while (!stack_.empty()) {
       const std::size_t n = stack_.back();
@@ -76,7 +76,7 @@ class Labeller {
           s.high = std::max<int>(s.high, v);
         } else if ((di == 0 || dj == 0) && label_[m] < 0) {
           label_[m] = label_[n];
-          stack_.push_back(m);
+          stack_.push_back(static_cast<std::uint32_t>(m));
         }
       }
     }
@@ -86,7 +86,7 @@ class Labeller {
   const std::vector<float>& z_;
   std::vector<int> label_;
   std::vector<Stretch> stretches_;
-  std::vector<std::size_t> stack_;
+  std::vector<std::uint32_t> stack_;  // pixels to visit; fewer than 2³² (see elevation_model)
 };
 
 /// The factors by which a single-level stretch's rise and fall are scaled: 1 unless they reach

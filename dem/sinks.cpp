@@ -110,7 +110,9 @@ class Flood {
   std::queue<std::uint32_t> pit_;     // raised: flooded first, in the order raised
 };
 
-/// The depressions that a filling found, each kept or filled whole.
+/// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in
+/// a depression gathered (1), or in one filled (2); the depressions' pixels are walked twice
+/// rather than listed, as a depression can be a good share of the raster.
 class Depressions {
  public:
   Depressions(std::vector<float>& z, const std::vector<float>& filled, const vect::Image& skeleton)
@@ -121,34 +123,37 @@ class Depressions {
   /// Gathers the depression holding pixel `seed` and fills it unless a line runs through it
   /// `drawn_depth` or more below its filled level.
   void settle(std::size_t seed, float drawn_depth) {
-    members_.clear();
-    members_.push_back(seed);
-    seen_[seed] = 1;
     bool drawn = false;
-    for (std::size_t k = 0; k < members_.size(); ++k) {
-      const std::size_t n = members_[k];
-      if (skeleton_.px[n] != vect::no_line && filled_[n] - z_[n] >= drawn_depth) drawn = true;
-      gather_neighbours(n);
-    }
+    walk(seed, 0, 1, [&](std::size_t n) {
+      drawn = drawn || (skeleton_.px[n] != vect::no_line && filled_[n] - z_[n] >= drawn_depth);
+    });
     if (drawn) return;
-    for (std::size_t n : members_)
-      z_[n] = filled_[n];
+    walk(seed, 1, 2, [&](std::size_t n) { z_[n] = filled_[n]; });
   }
 
  private:
-  void gather_neighbours(std::size_t n) {
+  /// Visits the pixels of the depression holding `seed` whose mark is `from`, marking each `to`.
+  template <typename Visit>
+  void walk(std::size_t seed, std::uint8_t from, std::uint8_t to, Visit visit) {
     const int cols = skeleton_.cols;
-    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
-    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
-    for (const auto& o : offsets) {
-      const int ni = i + o[0];
-      const int nj = j + o[1];
-      if (ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) continue;
-      const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
-                            static_cast<std::size_t>(nj);
-      if (seen_[m] || !(filled_[m] > z_[m])) continue;
-      seen_[m] = 1;
-      members_.push_back(m);
+    stack_.assign(1, static_cast<std::uint32_t>(seed));
+    seen_[seed] = to;
+    while (!stack_.empty()) {
+      const std::size_t n = stack_.back();
+      stack_.pop_back();
+      visit(n);
+      const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
+      const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
+      for (const auto& o : offsets) {
+        const int ni = i + o[0];
+        const int nj = j + o[1];
+        if (ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) continue;
+        const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
+                              static_cast<std::size_t>(nj);
+        if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) continue;
+        seen_[m] = to;
+        stack_.push_back(static_cast<std::uint32_t>(m));
+      }
     }
   }
 
@@ -156,7 +161,7 @@ class Depressions {
   const std::vector<float>& filled_;
   const vect::Image& skeleton_;
   std::vector<std::uint8_t> seen_;
-  std::vector<std::size_t> members_;
+  std::vector<std::uint32_t> stack_;
 };
 
 }  // namespace

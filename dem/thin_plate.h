@@ -35,8 +35,8 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate);
 
 /// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to
 /// the value that minimises the energy above given its neighbours (Gauss-Seidel); free pixels
-/// two or more from the edge move 1.5 times as far (successive over-relaxation). Returns the
-/// largest change.
-float relax(PlateGrid& grid, const Plate& plate);
+/// two or more from the edge move `over_relaxation` times as far (successive over-relaxation,
+/// 1 to below 2). Returns the largest change.
+float relax(PlateGrid& grid, const Plate& plate, float over_relaxation);
 
 }  // namespace torvanelle::dem
