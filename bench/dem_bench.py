@@ -251,12 +251,56 @@ def figures(z, truth, lines, base, interval, cell, hull):
                 coverage=float(valid.sum() / hull.sum()))
 
 
+def lines_of(a, truth, width):
+    """The contour raster of `truth` for width "thick" (2 and 3 px) or "thin" (its skeleton)."""
+    lines, base, interval = contour(truth, thick=True)
+    if width == "thin":
+        raw = os.path.join(a.work, "thick.u8")
+        lines.tofile(raw)
+        thin = os.path.join(a.work, "thin.u8")
+        n = truth.shape
+        run([a.program, raw, str(n[0]), str(n[1]), "-", "-", thin, "skeleton"])
+        lines = np.fromfile(thin, np.uint8).reshape(n)
+    return lines, base, interval
+
+
+def run_case(a, name, n, width):
+    """Every method on one case; prints a line of figures for each."""
+    truth, cell = ground(name, n)
+    lines, base, interval = lines_of(a, truth, width)
+    case = f"{name} {n}² {width} I={interval:g}"
+    # What the lines themselves say wrong: the level of a line pixel against the true ground
+    # there, a floor under any method's RMSE.
+    on = lines != 255
+    own = np.sqrt(np.mean((truth[on] - (base + lines[on] * interval)) ** 2)) / interval
+    print(f"# {case}: {100 * on.mean():.1f}% of pixels on lines, their own RMSE {own:.3f} I",
+          flush=True)
+    results = []
+    for method in a.methods.split(","):
+        results.append((method,) + engine(a.program, a.work, lines, base, interval, method,
+                                          a.tension))
+    hull = np.isfinite(results[0][1])
+    peers = [p for p in a.peers.split(",") if p]
+    if "grass" in peers and str(n) in a.grass_sizes.split(","):
+        results.append(("r.surf.contour",) + grass(a.work, lines, base, interval))
+    if "fillnodata" in peers:
+        results.append(("fillnodata",) + fillnodata(a.work, lines, base, interval))
+    # The true ground's own figures: what the contours cannot tell apart (its small pits that
+    # no closed contour draws count as sinks).
+    results.append(("true ground", truth, 0.0, 0))
+    for method, z, seconds, peak in results:
+        f = figures(z, truth, lines, base, interval, cell, hull)
+        print(f"{case:26} {method:14} {f['rmse']:8.3f} {f['rel']:7.3f} "
+              f"{100 * f['on_level']:6.2f}% {f['slope']:7.3f} {f['sinks']:9.3f} "
+              f"{f['coverage']:6.3f} {seconds:7.2f} {peak / (n * n):6.1f}", flush=True)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("program")
     ap.add_argument("work")
     ap.add_argument("--sizes", default="1000,2000")
-    ap.add_argument("--grass-sizes", default="1000")
+    ap.add_argument("--grass-sizes", default="1000", help="sizes GRASS runs at (slow: minutes)")
     ap.add_argument("--grounds", default="jacksboro,topobathy")
     ap.add_argument("--methods", default="thin_plate,gradient")
     ap.add_argument("--peers", default="grass,fillnodata")
@@ -268,35 +312,8 @@ def main():
           f"{'sinks/km2':>9} {'cover':>6} {'cpu s':>7} {'B/px':>6}", flush=True)
     for name in a.grounds.split(","):
         for n in map(int, a.sizes.split(",")):
-            truth, cell = ground(name, n)
             for width in a.widths.split(","):
-                lines, base, interval = contour(truth, thick=True)
-                if width == "thin":
-                    raw = os.path.join(a.work, "thick.u8")
-                    lines.tofile(raw)
-                    thin = os.path.join(a.work, "thin.u8")
-                    run([a.program, raw, str(n), str(n), "-", "-", thin, "skeleton"])
-                    lines = np.fromfile(thin, np.uint8).reshape(lines.shape)
-                case = f"{name} {n}² {width} I={interval:g}"
-                results = []
-                for method in a.methods.split(","):
-                    z, seconds, peak = engine(a.program, a.work, lines, base, interval, method,
-                                              a.tension)
-                    results.append((method, z, seconds, peak))
-                hull = np.isfinite(results[0][1])
-                peers = [p for p in a.peers.split(",") if p]
-                if "grass" in peers and str(n) in a.grass_sizes.split(","):
-                    results.append(("r.surf.contour",) + grass(a.work, lines, base, interval))
-                if "fillnodata" in peers:
-                    results.append(("fillnodata",) + fillnodata(a.work, lines, base, interval))
-                # The true ground's own figures: what the contours cannot tell apart (its small
-                # pits that no closed contour draws count as sinks).
-                results.append(("true ground", truth, 0.0, 0))
-                for method, z, seconds, peak in results:
-                    f = figures(z, truth, lines, base, interval, cell, hull)
-                    print(f"{case:26} {method:14} {f['rmse']:8.3f} {f['rel']:7.3f} "
-                          f"{100 * f['on_level']:6.2f}% {f['slope']:7.3f} {f['sinks']:9.3f} "
-                          f"{f['coverage']:6.3f} {seconds:7.2f} {peak / (n * n):6.1f}", flush=True)
+                run_case(a, name, n, width)
 
 
 if __name__ == "__main__":
