@@ -139,13 +139,14 @@ def level_raster(lines, base, interval):
     return out
 
 
-def engine(program, work, lines, base, interval, method, tension=None):
+def engine(program, work, lines, base, interval, method, tension=None, hold=None):
     raw = os.path.join(work, "lines.u8")
     lines.tofile(raw)
     out = os.path.join(work, "engine.f32")
     n = lines.shape
     seconds, peak, text = run([program, raw, str(n[0]), str(n[1]), str(base), str(interval), out,
-                               method] + ([str(tension)] if tension is not None else []))
+                               method, str(0.1 if tension is None else tension),
+                               "inf" if hold is None else str(hold)])
     return np.fromfile(out, np.float32).reshape(n).astype(np.float64), seconds, peak
 
 
@@ -278,7 +279,7 @@ def run_case(a, name, n, width):
     results = []
     for method in a.methods.split(","):
         results.append((method,) + engine(a.program, a.work, lines, base, interval, method,
-                                          a.tension))
+                                          a.tension, a.hold))
     hull = np.isfinite(results[0][1])
     peers = [p for p in a.peers.split(",") if p]
     if "grass" in peers and str(n) in a.grass_sizes.split(","):
@@ -305,7 +306,8 @@ def main():
     ap.add_argument("--methods", default="thin_plate,gradient")
     ap.add_argument("--peers", default="grass,fillnodata")
     ap.add_argument("--widths", default="thick,thin")
-    ap.add_argument("--tension", type=float, default=None, help="the engine's, else its default")
+    ap.add_argument("--tension", type=float, default=None, help="the engine's (default 0.1)")
+    ap.add_argument("--hold", type=float, default=None, help="the engine's (default: exact)")
     a = ap.parse_args()
     os.makedirs(a.work, exist_ok=True)
     print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'slope°':>7} "

@@ -39,8 +39,12 @@ struct Options {
   /// membrane, flat where one level lies on both sides.
   double tension = 0.1;
   /// How firmly a skeleton pixel holds its line's level against the surface's smoothness
-  /// (thin plate only): infinite holds it exactly; a finite weight lets the surface pass up to
-  /// a fraction of a pixel's rise off it, where the raster's lines zigzag about the true one.
+  /// (thin plate only), as the weight of its squared distance from the level (the surface's own
+  /// terms weigh about 18 at a pixel); infinite, the default, holds it exactly. A line drawn on
+  /// the pixels nearest the level zigzags about the true contour by up to half a pixel's rise;
+  /// held at 5 the surface passes between, a fraction of that rise off the drawn pixels: on the
+  /// benchmark's real ground RMSE a tenth lower and slope error a fifth lower, but planes come
+  /// back less exactly, the range reaches past the levels and wide valleys fill flatter.
   double hold = std::numeric_limits<double>::infinity();
 };
 
@@ -60,8 +64,9 @@ struct Model {
 };
 
 /// The elevation model of `contours` (0-254 a contour number, `vect::no_line` none). Each
-/// contour's elevation holds along its skeleton (`vect::skeleton`), so a thick band's other
-/// pixels are interpolated like any pixel between the lines. Pixels outside the convex hull of
+/// contour's elevation holds along its skeleton (`vect::skeleton`; exactly or as firmly as
+/// `options.hold` says), so a thick band's other pixels are interpolated like any pixel between
+/// the lines. Pixels outside the convex hull of
 /// the contour pixels are `nodata`; with no contour pixel at all, every pixel is. Throws
 /// std::length_error for a raster of 2³² pixels or more.
 Model elevation_model(const vect::Image& contours, const Levels& levels,
