@@ -50,6 +50,8 @@ const char* version() { return TORVANELLE_VERSION; }
 void follow_convention(CLI::App& a) {
   a.set_version_flag("--version", a.get_name() + " " + version(), "print the version and exit");
   a.set_help_flag("-h,--help", "print this and exit");
+  // On Windows CLI11 would take "/x" for an option; a path may begin so (under Wine, always).
+  a.allow_windows_style_options(false);
 }
 
 std::optional<int> parse(CLI::App& a, int argc, const char* const* argv, std::ostream& out,

@@ -39,7 +39,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "the result beside the input. With it come preview, which draws such rasters as PNG "
     "pictures, and, when built with GDAL, torvanelle-geo, which carries them to and from "
     "GeoTIFF at their place on the map, and torvanelle-vect, which traces them into contour "
-    "lines. MIT license.")
+    "lines, with a QGIS plugin that offers both in the Processing Toolbox. MIT license.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
@@ -52,6 +52,8 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The plugin in /usr/share/qgis/python/plugins/torvanelle runs in Debian's QGIS.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis (>= 3.22), python3-qgis")
 endif()
 include(CPack)
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# End-to-end: the README's batch recipe ("Many sheets at once"), run as written with GNU parallel
+# End-to-end: the batch recipe of docs/batch.md ("One machine"), run as written with GNU parallel
 # on four small sheets, two of them broken, with build/release/torvanelle standing for PROGRAM
 # and scripts/ for the repository's scripts folder.
 #
@@ -8,23 +8,24 @@
 # Every good sheet's result and log must be byte for byte those of a run of the program on its
 # own; every broken sheet must be reported on standard error, leave a log and no result, and
 # count in the recipe's final line; a second run must see the same four sheets, and none must
-# see the .raw in a hidden folder. Then the README's --sshlogin form of the recipe runs with a
+# see the .raw in a hidden folder. Then the guide's --sshlogin form ("A cluster") runs with a
 # stand-in for ssh that runs each job on this machine from the home folder, as ssh would on a
 # machine that shares the folder, and must give the same results. Last, once the good sheets are
 # broken, a run must keep their earlier results and refuse a sheet with a space in its name.
 # Ends with 77 (skipped) when `parallel` is not GNU parallel.
 set -u
 program=$1 source=$2 work=$3
-. "$source/tests/geo/readme_block.sh"
+. "$source/tests/geo/doc_block.sh"
 
 if ! parallel --version 2>/dev/null | grep -q "GNU parallel"; then
   echo "parallel is not GNU parallel: skipped"
   exit 77
 fi
-recipe=$(readme_block "$source/README.md" "batch recipe")
-remote=$(readme_block "$source/README.md" "batch recipe over ssh")
+guide=$source/docs/batch.md
+recipe=$(doc_block "$guide" "<!-- tested: batch recipe (continues)")
+remote=$(doc_block "$guide" "## A cluster")
 if [ -z "$recipe" ] || [ -z "$remote" ]; then
-  echo "FAIL: README.md lacks a block marked 'batch recipe' or 'batch recipe over ssh'"
+  echo "FAIL: docs/batch.md lacks the block 'batch recipe' or a block under 'A cluster'"
   exit 1
 fi
 as_tested() {

@@ -40,6 +40,18 @@ for file in README.md LICENSE copyright images/demo/relief.raw images/demo/relie
   [ -f "$doc/$file" ] || say "no $file in share/doc/torvanelle"
 done
 
+# The QGIS plugin, where Debian's QGIS finds system plugins, finds the installed programs.
+if [ -d "$build/qgis/torvanelle" ]; then
+  plugins=$prefix/share/qgis/python/plugins
+  for file in __init__.py metadata.txt provider.py; do
+    [ -f "$plugins/torvanelle/$file" ] || say "no $file in share/qgis/python/plugins/torvanelle"
+  done
+  seen=$(PYTHONDONTWRITEBYTECODE=1 python3 -c "import sys; sys.path.insert(0, sys.argv[1])
+from torvanelle.programs import find_program; print(find_program('torvanelle', search_path=''))" \
+    "$plugins")
+  [ "$seen" = "$prefix/bin/torvanelle" ] || say "the installed plugin finds '$seen', not $prefix/bin/torvanelle"
+fi
+
 installed=$(sh "$here/run_sample.sh" "$prefix/bin/torvanelle" "$doc/images/demo" "$work/installed")
 built=$(sh "$here/run_sample.sh" "$build/torvanelle" "$doc/images/demo" "$work/built")
 [ "$installed" = "$built" ] || say "the installed program wrote $installed where the build's wrote $built"

@@ -1,0 +1,402 @@
+"""The QGIS plugin's tests, headless: the provider and its setting, both algorithms against the
+command-line tools they run, Cancel, failures, and qgis_process with the plugin's zip.
+
+Run by CTest (label qgis), one group per test: test_plugin.py -v ProviderTest. The environment
+names the built plugin's parent folder (TORVANELLE_PLUGIN_DIR), its zip, the folder of the built
+programs (TORVANELLE_PROGRAMS), make_geotiff (TORVANELLE_MAKE_GEOTIFF) and a scratch folder
+(TORVANELLE_WORK). A program this build lacks skips the tests that need it."""
+
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import headless  # noqa: E402
+
+PLUGIN_DIR = os.environ["TORVANELLE_PLUGIN_DIR"]
+PROGRAMS = os.environ["TORVANELLE_PROGRAMS"]
+WORK = os.environ["TORVANELLE_WORK"]
+MAKE_GEOTIFF = os.environ.get("TORVANELLE_MAKE_GEOTIFF", "")
+
+shutil.rmtree(WORK, ignore_errors=True)
+os.makedirs(WORK)
+APPLICATION, PLUGIN = headless.start(PLUGIN_DIR, os.path.join(WORK, "profile"))
+
+import processing  # noqa: E402
+from osgeo import gdal, ogr  # noqa: E402
+from qgis.core import (QgsApplication, QgsProcessingException, QgsProcessingFeedback,  # noqa: E402
+                       QgsRasterLayer, QgsVectorLayer)
+from torvanelle.programs import find_program  # noqa: E402
+from torvanelle.toolrun import ProgressReader  # noqa: E402
+
+gdal.UseExceptions()
+
+
+def program(name):
+    path = os.path.join(PROGRAMS, name)
+    return path if os.access(path, os.X_OK) else None
+
+
+def needs(*requirements):
+    """Skips a test when this build lacks a program it needs, or torvanelle-geo its clean."""
+    missing = [name for name in requirements if name != "clean" and not (
+        MAKE_GEOTIFF if name == "make_geotiff" else program(name))]
+    if "clean" in requirements:
+        geo = program("torvanelle-geo")
+        if not geo or subprocess.run([geo, "clean", "--help"], capture_output=True).returncode:
+            missing.append("torvanelle-geo clean")
+    return unittest.skipIf(missing, "this build has no " + " and no ".join(missing))
+
+
+def scratch(*parts):
+    path = os.path.join(WORK, *parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    return path
+
+
+def make_geotiff(name, *size):
+    path = scratch("sources", name)
+    if not os.path.exists(path):
+        subprocess.run([MAKE_GEOTIFF, path] + [str(n) for n in size], check=True)
+    return path
+
+
+def sixteen_bit_source():
+    path = scratch("sources", "sixteen_bits.tif")
+    if not os.path.exists(path):
+        gdal.Translate(path, make_geotiff("sample.tif"), outputType=gdal.GDT_UInt16)
+    return path
+
+
+def tool(*arguments):
+    """Runs a built program; its completed process (text)."""
+    return subprocess.run([program(arguments[0])] + list(arguments[1:]), capture_output=True,
+                          text=True)
+
+
+def raster(path):
+    """What a raster holds: pixels, georeference, CRS, nodata, colour count."""
+    dataset = gdal.Open(path)
+    band = dataset.GetRasterBand(1)
+    table = band.GetColorTable()
+    return {"pixels": band.ReadRaster(), "transform": dataset.GetGeoTransform(),
+            "crs": dataset.GetProjection(), "nodata": band.GetNoDataValue(),
+            "colours": table.GetCount() if table else 0}
+
+
+def features(path, layer_name=None):
+    """A vector file's features as sorted (fields..., WKT) rows, and its CRS."""
+    dataset = ogr.Open(path)
+    layer = dataset.GetLayerByName(layer_name) if layer_name else dataset.GetLayer(0)
+    rows = sorted(tuple(feature.items().values()) + (feature.GetGeometryRef().ExportToWkt(),)
+                  for feature in layer)
+    return rows, layer.GetSpatialRef().ExportToWkt()
+
+
+def stub_program(folder, name, script):
+    """A shell script standing for a program: it writes its arguments to name.args beside it,
+    then runs `script`."""
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, name)
+    with open(path, "w") as out:
+        out.write('#!/bin/sh\nprintf "%s\\n" "$@" > "$0.args"\n' + script + "\n")
+    os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
+    return path
+
+
+class ProviderTest(unittest.TestCase):
+    """The provider, its algorithms and parameters, and where it finds the programs."""
+
+    def tearDown(self):
+        headless.set_programs_folder(PROGRAMS)
+
+    def provider(self):
+        return QgsApplication.processingRegistry().providerById("torvanelle")
+
+    def test_lists_both_algorithms_with_their_parameters(self):
+        headless.set_programs_folder(PROGRAMS)
+        expected = {
+            "torvanelle:clean": ["INPUT", "DEBURR", "OUTPUT", "REPORT"],
+            "torvanelle:vectorise": ["INPUT", "BASE", "INTERVAL", "MIN_BRANCH", "SIMPLIFY",
+                                     "BRIDGE", "MIN_LENGTH", "OUTPUT"],
+        }
+        for id_, names in expected.items():
+            algorithm = QgsApplication.processingRegistry().algorithmById(id_)
+            self.assertIsNotNone(algorithm, id_)
+            parameters = algorithm.parameterDefinitions()
+            self.assertEqual([p.name() for p in parameters], names)
+            help_text = algorithm.shortHelpString()
+            for parameter in parameters:  # the help explains every parameter
+                self.assertIn("<b>" + parameter.description().replace(" (pixels)", ""),
+                              help_text)
+        clean = QgsApplication.processingRegistry().algorithmById("torvanelle:clean")
+        self.assertIs(clean.parameterDefinition("DEBURR").defaultValue(), True)
+        self.assertEqual(clean.parameterDefinition("OUTPUT").defaultFileExtension(), "tif")
+
+    def test_a_folder_without_the_programs_lists_nothing_and_says_why(self):
+        empty = scratch("no_programs", "")
+        headless.set_programs_folder(empty)
+        self.assertEqual(self.provider().algorithms(), [])
+        for said in (self.provider().warningMessage(), self.provider().longName()):
+            self.assertIn("torvanelle-geo and torvanelle-vect", said)
+            self.assertIn(empty, said)
+            self.assertIn("Settings > Options > Processing > Providers > Torvanelle", said)
+
+    def test_elevation_model_appears_when_its_program_is_there(self):
+        folder = scratch("with_dem", "")
+        for name in ("torvanelle-geo", "torvanelle-vect"):
+            stub_program(folder, name, "exit 0")
+        headless.set_programs_folder(folder)
+        self.assertNotIn("torvanelle:dem", [a.id() for a in self.provider().algorithms()])
+        self.assertEqual(self.provider().warningMessage(), "")
+        stub_program(folder, "torvanelle-dem", "exit 0")
+        headless.set_programs_folder(folder)
+        dem = QgsApplication.processingRegistry().algorithmById("torvanelle:dem")
+        self.assertEqual([p.name() for p in dem.parameterDefinitions()],
+                         ["INPUT", "BASE", "INTERVAL", "OUTPUT"])
+
+    def test_programs_found_beside_the_installed_plugin_then_on_path(self):
+        prefix = scratch("prefix", "")
+        plugin = os.path.join(prefix, "share/qgis/python/plugins/torvanelle")
+        os.makedirs(plugin, exist_ok=True)
+        on_path = stub_program(scratch("on_path", ""), "torvanelle-vect", "exit 0")
+        from pathlib import Path
+        found = find_program("torvanelle-vect", "", Path(plugin), os.path.dirname(on_path))
+        self.assertEqual(found, on_path)
+        installed = stub_program(os.path.join(prefix, "bin"), "torvanelle-vect", "exit 0")
+        found = find_program("torvanelle-vect", "", Path(plugin), os.path.dirname(on_path))
+        self.assertEqual(found, installed)
+        self.assertIsNone(find_program("torvanelle-vect", scratch("none", ""), Path(plugin),
+                                       os.path.dirname(on_path)))
+
+    def test_progress_is_read_across_pieces_and_stages(self):
+        gdal_style = ProgressReader()
+        seen = [gdal_style.feed(piece) for piece in ("0...1", "0...20.", "..30...", "90...10",
+                                                     "0 - done.\n")]
+        self.assertEqual(seen, [0.0, 0.1, 0.3, 0.9, 1.0])
+        stages = ProgressReader(4)
+        stages.feed("torvanelle-vect: reading 600 x 400 pixels 0...50...100 - done (0.1 s).\n"
+                    "torvanelle-vect: thinning - done (1.7 s).\ntorvanelle-vect: tracing ")
+        self.assertEqual(stages.fraction(), 0.5)
+        stages.feed("- done (0.4 s).\ntorvanelle-vect: writing 8 lines 0...10...20...")
+        self.assertEqual(stages.fraction(), 0.8)
+        stages.feed("torvanelle-vect: cannot write 'out.gpkg': disk full\n")
+        self.assertEqual(stages.message("torvanelle-vect"),
+                         "torvanelle-vect: cannot write 'out.gpkg': disk full")
+
+    @needs("make_geotiff")
+    def test_options_reach_the_program_as_arguments(self):
+        folder = scratch("stubs", "")
+        geo = stub_program(folder, "torvanelle-geo", "exit 0")
+        vect = stub_program(folder, "torvanelle-vect", "exit 0")
+        headless.set_programs_folder(folder)
+        source = make_geotiff("sample.tif")
+        processing.run("torvanelle:clean", {"INPUT": source, "DEBURR": False,
+                                            "OUTPUT": scratch("stubbed", "clean.tif")})
+        with open(geo + ".args") as args:
+            self.assertEqual(args.read().split("\n")[:-1],
+                             ["clean", source, scratch("stubbed", "clean.tif"), "--overwrite",
+                              "--no-deburring"])
+        processing.run("torvanelle:vectorise", {
+            "INPUT": source, "BASE": 100, "INTERVAL": 2.5, "MIN_BRANCH": 4, "SIMPLIFY": 0.5,
+            "BRIDGE": 30, "MIN_LENGTH": 5, "OUTPUT": scratch("stubbed", "lines.shp")})
+        with open(vect + ".args") as args:
+            self.assertEqual(args.read().split("\n")[:-1], [
+                source, scratch("stubbed", "lines.shp"), "--format", "ESRI Shapefile",
+                "--overwrite", "--base", "100", "--interval", "2.5", "--min-branch", "4",
+                "--simplify", "0.5", "--bridge", "30", "--min-length", "5"])
+
+
+class AlgorithmsTest(unittest.TestCase):
+    """Both algorithms give what their command-line tools give; a refusal carries the tool's
+    message."""
+
+    def setUp(self):
+        headless.set_programs_folder(PROGRAMS)
+
+    @needs("clean", "make_geotiff")
+    def test_clean_gives_what_the_tool_gives(self):
+        source = make_geotiff("sample.tif")
+        for deburr, extra in ((True, []), (False, ["--no-deburring"])):
+            expected = scratch("clean", "tool_%s.tif" % deburr)
+            expected_report = scratch("clean", "tool_%s.txt" % deburr)
+            ran = tool("torvanelle-geo", "clean", source, expected, "--report", expected_report,
+                       "--overwrite", *extra)
+            self.assertEqual(ran.returncode, 0, ran.stderr)
+            output, report = scratch("clean", "qgis_%s.tif" % deburr), scratch(
+                "clean", "qgis_%s.txt" % deburr)
+            results = processing.run("torvanelle:clean", {
+                "INPUT": source, "DEBURR": deburr, "OUTPUT": output, "REPORT": report})
+            self.assertEqual(results, {"OUTPUT": output, "REPORT": report})
+            self.assertEqual(raster(output), raster(expected))
+            with open(report) as got, open(expected_report) as wanted:
+                self.assertEqual(got.read(), wanted.read())
+        self.assertNotEqual(raster(scratch("clean", "qgis_True.tif"))["pixels"],
+                            raster(scratch("clean", "qgis_False.tif"))["pixels"])
+        self.assertEqual(raster(output)["crs"], raster(source)["crs"])
+        layer = QgsRasterLayer(output, "cleaned")  # as Processing loads it: its colours
+        self.assertTrue(layer.isValid())
+        self.assertEqual(layer.renderer().type(), "paletted")
+        self.assertEqual(layer.crs().authid(), "EPSG:32631")
+
+    @needs("torvanelle-vect", "make_geotiff")
+    def test_vectorise_gives_what_the_tool_gives(self):
+        source = make_geotiff("sample.tif")
+        expected = scratch("vect", "tool.gpkg")
+        ran = tool("torvanelle-vect", source, expected, "--base", "100", "--interval", "10",
+                   "--min-branch", "5", "--simplify", "1.5", "--overwrite")
+        self.assertEqual(ran.returncode, 0, ran.stderr)
+        wanted = features(expected)
+        self.assertGreater(len(wanted[0]), 10)
+        for output, layer_name, result in (
+                (scratch("vect", "qgis.gpkg"), None, scratch("vect", "qgis.gpkg")),
+                (scratch("vect", "qgis.shp"), None, scratch("vect", "qgis.shp")),
+                ("ogr:dbname='%s' table=\"lines\" (geom)" % scratch("vect", "chosen.gpkg"),
+                 "lines", scratch("vect", "chosen.gpkg") + "|layername=lines")):
+            results = processing.run("torvanelle:vectorise", {
+                "INPUT": source, "BASE": 100, "INTERVAL": 10, "MIN_BRANCH": 5, "SIMPLIFY": 1.5,
+                "OUTPUT": output})
+            self.assertEqual(results["OUTPUT"], result)
+            self.assertEqual(features(result.split("|")[0], layer_name), wanted)
+            layer = QgsVectorLayer(result, "lines", "ogr")  # as Processing loads it
+            self.assertTrue(layer.isValid())
+            self.assertEqual(layer.featureCount(), len(wanted[0]))
+            self.assertLessEqual({"number", "elevation"}, set(layer.fields().names()))
+
+    def assert_refused_as_the_tool_says(self, algorithm, output, *tool_words):
+        source = sixteen_bit_source()
+        ran = tool(*tool_words, source, output)
+        self.assertEqual(ran.returncode, 1)
+        with self.assertRaises(QgsProcessingException) as refused:
+            processing.run(algorithm, {"INPUT": source, "OUTPUT": output})
+        self.assertEqual(str(refused.exception), ran.stderr.strip().splitlines()[-1])
+        self.assertIn(source, str(refused.exception))
+        self.assertEqual(os.listdir(os.path.dirname(output)), [])
+
+    @needs("clean", "make_geotiff")
+    def test_clean_refuses_sixteen_bits_with_the_tools_message(self):
+        self.assert_refused_as_the_tool_says("torvanelle:clean", scratch("refused", "a.tif"),
+                                             "torvanelle-geo", "clean")
+
+    @needs("torvanelle-vect", "make_geotiff")
+    def test_vectorise_refuses_sixteen_bits_with_the_tools_message(self):
+        self.assert_refused_as_the_tool_says("torvanelle:vectorise", scratch("refused", "a.gpkg"),
+                                             "torvanelle-vect")
+
+
+class CancelTest(unittest.TestCase):
+    """Cancel stops the tool in mid-run; nothing is left of its output."""
+
+    def setUp(self):
+        headless.set_programs_folder(PROGRAMS)
+
+    def cancel_at(self, algorithm, percent, output):
+        """Runs the algorithm on a raster large enough to report its progress, cancelling once
+        the progress reaches `percent`; what the progress went through."""
+        source = make_geotiff("large.tif", 2600, 4000)
+        feedback = QgsProcessingFeedback()
+        seen = []
+
+        def progressed(value):
+            seen.append(value)
+            if value >= percent:
+                feedback.cancel()
+
+        feedback.progressChanged.connect(progressed)
+        with self.assertRaises(QgsProcessingException) as cancelled:
+            processing.run(algorithm, {"INPUT": source, "OUTPUT": output}, feedback=feedback)
+        self.assertIn("was stopped; it wrote nothing", str(cancelled.exception))
+        self.assertEqual(os.listdir(os.path.dirname(output)), [])
+        return seen
+
+    @needs("torvanelle-vect", "make_geotiff")
+    def test_cancelled_vectorising_leaves_nothing(self):
+        seen = self.cancel_at("torvanelle:vectorise", 25, scratch("cancel_vect", "lines.gpkg"))
+        self.assertLess(max(seen), 100)
+
+    @needs("clean", "make_geotiff")
+    def test_cancelled_cleaning_leaves_nothing(self):
+        # From 80% on, the tool is writing the GeoTIFF.
+        seen = self.cancel_at("torvanelle:clean", 80, scratch("cancel_clean", "cleaned.tif"))
+        self.assertLess(max(seen), 100)
+
+    @needs("make_geotiff")
+    def test_cancel_after_the_tool_is_done_keeps_its_results(self):
+        folder = scratch("finishing", "")
+        stub_program(folder, "torvanelle-vect", "exit 0")
+        stub_program(folder, "torvanelle-geo", "echo '0...50...100 - done.'; sleep 1; exit 0")
+        headless.set_programs_folder(folder)
+        feedback = QgsProcessingFeedback()
+        feedback.progressChanged.connect(lambda value: value == 100 and feedback.cancel())
+        output = scratch("finishing", "out", "cleaned.tif")
+        results = processing.run("torvanelle:clean", {"INPUT": make_geotiff("sample.tif"),
+                                                      "OUTPUT": output}, feedback=feedback)
+        self.assertTrue(feedback.isCanceled())
+        self.assertEqual(results["OUTPUT"], output)
+
+
+def qgis_process():
+    """The qgis_process to run, or None. Debian's /usr/bin/qgis_process is a script that passes
+    QGIS_OPTS from /etc/default/qgis (--noversioncheck, meant for the desktop application) to
+    qgis_process.bin, which refuses it: the binary is run directly."""
+    found = shutil.which("qgis_process")
+    if found and os.access(found + ".bin", os.X_OK):
+        return found + ".bin"
+    return found
+
+
+@unittest.skipIf(qgis_process() is None, "no qgis_process")
+class QgisProcessTest(unittest.TestCase):
+    """qgis_process from a shell, with the plugin installed from its zip into a fresh profile."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.home = scratch("qgis_process_home", "")
+        plugins = os.path.join(cls.home, ".local/share/QGIS/QGIS3/profiles/default/python/plugins")
+        os.makedirs(plugins)
+        with zipfile.ZipFile(os.environ["TORVANELLE_PLUGIN_ZIP"]) as archive:
+            archive.extractall(plugins)
+        # The programs on PATH, where the plugin looks when no folder is set.
+        cls.environment = dict(os.environ, HOME=cls.home, XDG_CONFIG_HOME=cls.home + "/.config",
+                               XDG_DATA_HOME=cls.home + "/.local/share",
+                               PATH=PROGRAMS + os.pathsep + os.environ["PATH"])
+        enabled = cls.run_qgis_process("plugins", "enable", "torvanelle")
+        assert enabled.returncode == 0, enabled.stdout + enabled.stderr
+
+    @classmethod
+    def run_qgis_process(cls, *words):
+        return subprocess.run([qgis_process()] + list(words), capture_output=True, text=True,
+                              env=cls.environment, cwd=cls.home)
+
+    def test_lists_the_algorithms(self):
+        listed = self.run_qgis_process("list")
+        self.assertIn("torvanelle:clean", listed.stdout)
+        self.assertIn("torvanelle:vectorise", listed.stdout)
+
+    def run_as_the_tool(self, algorithm, output, *tool_words):
+        """qgis_process runs the algorithm on the sample: the same output as the tool's."""
+        source = make_geotiff("sample.tif")
+        ran = self.run_qgis_process("run", algorithm, "--", "INPUT=" + source, "OUTPUT=" + output)
+        self.assertEqual(ran.returncode, 0, ran.stdout + ran.stderr)
+        expected = scratch("qgis_process", "tool_" + os.path.basename(output))
+        self.assertEqual(tool(*tool_words, source, expected).returncode, 0)
+        read = raster if output.endswith(".tif") else features
+        self.assertEqual(read(output), read(expected))
+
+    @needs("clean", "make_geotiff")
+    def test_runs_clean(self):
+        self.run_as_the_tool("torvanelle:clean", scratch("qgis_process", "cleaned.tif"),
+                             "torvanelle-geo", "clean")
+
+    @needs("torvanelle-vect", "make_geotiff")
+    def test_runs_vectorise(self):
+        self.run_as_the_tool("torvanelle:vectorise", scratch("qgis_process", "lines.gpkg"),
+                             "torvanelle-vect")
+
+
+if __name__ == "__main__":
+    unittest.main()
