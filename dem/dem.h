@@ -23,12 +23,14 @@ struct Levels {
 
 /// How the ground between the lines is found.
 enum class Method {
-  /// Along the gradient: at each pixel, the two nearest lines of different levels (exact
-  /// Euclidean distance transforms) and a straight slope between them. Flat where one level lies
-  /// on both sides; kept as the comparison and the benchmark's reference.
+  /// Along the gradient: at each pixel, the nearest line of even number and the nearest of odd
+  /// number (exact Euclidean distance transforms) and a straight slope between them. Flat where
+  /// one level lies on both sides. The thin plate's first guess; alone, the benchmark's
+  /// comparison.
   gradient,
   /// A thin-plate surface with a little tension through the lines' skeletons, solved coarse to
-  /// fine: slopes carry on through valleys, ridges and saddles, summits and pits are rounded.
+  /// fine from the gradient's guess: slopes carry on through valleys, ridges and saddles,
+  /// summits and pits are rounded.
   thin_plate,
 };
 
