@@ -41,6 +41,7 @@ commands = {
     "vect gpkg": ["torvanelle-vect", "big.tif", "out.gpkg"],
     "vect shp": ["torvanelle-vect", "big.tif", "out.shp"],
     "vect geojson": ["torvanelle-vect", "big.tif", "out.geojson"],
+    "dem": ["torvanelle-dem", "big.tif", "dem.tif", "--base", "0", "--interval", "10"],
 }
 
 # Each command stopped by a signal (each signal in turn) as soon as its scratch folder appears.

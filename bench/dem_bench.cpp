@@ -1,0 +1,59 @@
+// Runs the elevation model's engine on one raw contour raster, for bench/dem_bench.py.
+//
+//   torvanelle_dem_bench IN.u8 ROWS COLS BASE INTERVAL OUT.f32 [gradient|thin_plate] [TENSION]
+//   torvanelle_dem_bench IN.u8 ROWS COLS - - OUT.u8 skeleton
+//
+// IN.u8 holds ROWS × COLS contour numbers (255 none), row after row; OUT.f32 receives the model
+// as native 32-bit floats (NaN outside the hull). The second form writes the lines thinned to
+// their skeleton instead, the benchmark's one-pixel case. Prints the engine's time and the
+// process's peak memory, the raster's reading and writing included.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "dem/dem.h"
+#include "vector/skeleton.h"
+
+int main(int argc, char** argv) {
+  if (argc < 7) {
+    std::fprintf(stderr, "usage: %s IN.u8 ROWS COLS BASE INTERVAL OUT.f32 [METHOD] [TENSION]\n",
+                 argv[0]);
+    return 2;
+  }
+  namespace dem = torvanelle::dem;
+  torvanelle::vect::Image image(std::atoi(argv[2]), std::atoi(argv[3]));
+  std::ifstream in(argv[1], std::ios::binary);
+  in.read(reinterpret_cast<char*>(image.px.data()), static_cast<std::streamsize>(image.px.size()));
+  if (!in) {
+    std::fprintf(stderr, "cannot read %s\n", argv[1]);
+    return 1;
+  }
+  if (argc > 7 && std::string(argv[7]) == "skeleton") {
+    const torvanelle::vect::Image thin = torvanelle::vect::skeleton(image);
+    std::ofstream out(argv[6], std::ios::binary);
+    out.write(reinterpret_cast<const char*>(thin.px.data()),
+              static_cast<std::streamsize>(thin.px.size()));
+    return out ? 0 : 1;
+  }
+  const dem::Levels levels{std::atof(argv[4]), std::atof(argv[5])};
+  dem::Options options;
+  if (argc > 7 && std::string(argv[7]) == "gradient") options.method = dem::Method::gradient;
+  if (argc > 8) options.tension = std::atof(argv[8]);
+  if (argc > 9) options.hold = std::atof(argv[9]);
+  const auto start = std::chrono::steady_clock::now();
+  const dem::Model model = dem::elevation_model(image, levels, options);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::ofstream out(argv[6], std::ios::binary);
+  out.write(reinterpret_cast<const char*>(model.z.data()),
+            static_cast<std::streamsize>(model.z.size() * sizeof(float)));
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("seconds=%.3f peak_kib=%ld min=%g max=%g\n", seconds, usage.ru_maxrss,
+              static_cast<double>(model.min), static_cast<double>(model.max));
+  return out ? 0 : 1;
+}

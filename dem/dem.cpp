@@ -1,0 +1,104 @@
+#include "dem/dem.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include "dem/gradient.h"
+#include "dem/hull.h"
+#include "dem/regions.h"
+#include "dem/sinks.h"
+#include "dem/thin_plate.h"
+#include "vector/skeleton.h"
+
+namespace torvanelle::dem {
+namespace {
+
+/// The rise, in intervals, from each pixel of a filled depression to the next towards its
+/// spill: a hundred pixels of a valley floor that the surface left closed rise by a tenth of
+/// an interval, and only the two nearest a spill that lies on a level come within a thousandth
+/// of one.
+constexpr double sink_step = 0.001;
+
+/// How far below a depression's spill, in intervals, a line through it must lie for the
+/// depression to be one the contours draw. A tenth kept the ripples of the surface beside lines
+/// that zigzag; a quarter still keeps the sea basins of the benchmark's topobathy (measured on
+/// jacksboro at 2000²: spurious sinks a quarter as many, RMSE 2% higher).
+constexpr double drawn_pit_depth = 0.25;
+
+/// The thin plate held at each skeleton pixel's level, guessed first by the straight slopes
+/// between the nearest lines: exact on planes and cones, and so a good mean near the lines,
+/// which is all the plate's coarse grids take from it.
+std::vector<float> plate_surface(const vect::Image& skeleton, const Levels& levels,
+                                 const Plate& plate) {
+  PlateGrid grid;
+  grid.rows = skeleton.rows;
+  grid.cols = skeleton.cols;
+  grid.z = gradient_surface(skeleton, levels);
+  grid.fixed.assign(skeleton.px.size(), nodata);
+  for (std::size_t n = 0; n < skeleton.px.size(); ++n) {
+    if (skeleton.px[n] != vect::no_line) {
+      grid.fixed[n] = static_cast<float>(levels.of(skeleton.px[n]));
+    }
+  }
+  solve_thin_plate(grid, plate);
+  return std::move(grid.z);
+}
+
+/// `nodata` outside the hull.
+void mask(const std::vector<Span>& spans, Model& model) {
+  for (int i = 0; i < model.rows; ++i) {
+    const Span& span = spans[static_cast<std::size_t>(i)];
+    float* row = model.z.data() + static_cast<std::size_t>(i) * model.cols;
+    for (int j = 0; j < model.cols; ++j) {
+      if (!span.contains(j)) row[j] = nodata;
+    }
+  }
+}
+
+/// The range of the pixels that hold an elevation.
+void measure(Model& model) {
+  float low = std::numeric_limits<float>::infinity();
+  float high = -std::numeric_limits<float>::infinity();
+  for (float v : model.z) {
+    if (std::isnan(v)) continue;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  if (low <= high) {
+    model.min = low;
+    model.max = high;
+  }
+}
+
+}  // namespace
+
+Model elevation_model(const vect::Image& contours, const Levels& levels, const Options& options) {
+  if (contours.px.size() >= (std::size_t{1} << 32)) {
+    throw std::length_error("an elevation model holds fewer than 2^32 pixels");
+  }
+  Model model;
+  model.rows = contours.rows;
+  model.cols = contours.cols;
+  const std::vector<Span> spans = hull_spans(contours);
+  const bool any_line =
+      std::any_of(spans.begin(), spans.end(), [](const Span& s) { return s.last >= s.first; });
+  if (!any_line) {
+    model.z.assign(contours.px.size(), nodata);
+    return model;
+  }
+  const vect::Image skeleton = vect::skeleton(contours);
+  model.z = options.method == Method::gradient
+                ? gradient_surface(skeleton, levels)
+                : plate_surface(skeleton, levels, {options.tension, options.hold});
+  const std::vector<std::size_t> pits = bound_by_regions(skeleton, levels, model.z);
+  mask(spans, model);
+  fill_undrawn_sinks(model.z, skeleton, pits, static_cast<float>(sink_step * levels.interval),
+                     static_cast<float>(drawn_pit_depth * levels.interval));
+  measure(model);
+  return model;
+}
+
+}  // namespace torvanelle::dem

@@ -1,0 +1,29 @@
+// The stretches of ground between the lines, and the bounds the contours put on each.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "dem/dem.h"
+#include "vector/lines.h"
+
+namespace torvanelle::dem {
+
+/// How far, in intervals, the ground may leave the level of a stretch that one level bounds
+/// alone (a valley, ridge, saddle, summit or pit): below one, or a line would be missing.
+inline constexpr double single_level_reach = 0.9;
+
+/// Keeps `z` (rows × cols of `skeleton`) where the contours say it must be. Each stretch is a
+/// 4-connected set of pixels off the skeleton's lines; the levels of the lines touching it bound
+/// it. Between two levels or more, z is clamped to [lowest, highest]. Where one level L alone
+/// touches it, the rise above L and the fall below it are each scaled down, if they reach
+/// `single_level_reach` intervals, to reach that exactly: a shape kept, not a flat top.
+/// NaN pixels are left as they are and ignored.
+///
+/// Returns the pits the contours call for: the lowest pixel of each stretch that one level
+/// bounds alone, that lines close all round (it reaches no edge of the image) and where z goes
+/// below that level.
+std::vector<std::size_t> bound_by_regions(const vect::Image& skeleton, const Levels& levels,
+                                          std::vector<float>& z);
+
+}  // namespace torvanelle::dem

@@ -1,0 +1,186 @@
+#include "dem/sinks.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <queue>
+
+namespace torvanelle::dem {
+namespace {
+
+constexpr int offsets[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
+                               {0, 1},   {1, -1}, {1, 0},  {1, 1}};
+
+/// A pixel waiting to be flooded from, as one integer that orders like its height: the float's
+/// bits turned so that they sort as the floats do, above the pixel's index. Eight bytes rather
+/// than a pair's sixteen, as the queue can hold a good share of the pixels at once.
+using Entry = std::uint64_t;
+using Open = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+
+Entry entry(float z, std::size_t n) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(z);
+  bits = (bits & 0x8000'0000u) ? ~bits : (bits | 0x8000'0000u);
+  return (static_cast<std::uint64_t>(bits) << 32) | static_cast<std::uint32_t>(n);
+}
+
+std::size_t pixel_of(Entry e) { return static_cast<std::size_t>(e & 0xffff'ffffu); }
+
+class Flood {
+ public:
+  Flood(std::vector<float>& z, int rows, int cols, float step)
+      : z_(z), rows_(rows), cols_(cols), step_(step), closed_(z.size(), 0) {}
+
+  /// Starts the flood at every pixel on the model's edge and at `outlets`.
+  void seed(const std::vector<std::size_t>& outlets) {
+    for (int i = 0; i < rows_; ++i) {
+      for (int j = 0; j < cols_; ++j) {
+        const std::size_t n = at(i, j);
+        if (!std::isnan(z_[n]) && on_edge(i, j)) close(n);
+      }
+    }
+    for (std::size_t n : outlets) {
+      if (!closed_[n] && !std::isnan(z_[n])) close(n);
+    }
+  }
+
+  /// Floods inwards: each pixel reached from a lower one keeps its value, from a higher one it
+  /// is raised to that one's plus `step` and flooded from next, before any higher pixel.
+  void run() {
+    while (!open_.empty() || !pit_.empty()) {
+      std::size_t n = 0;
+      if (!pit_.empty()) {
+        n = pit_.front();
+        pit_.pop();
+      } else {
+        n = pixel_of(open_.top());
+        open_.pop();
+      }
+      spread(n);
+    }
+  }
+
+ private:
+  std::size_t at(int i, int j) const {
+    return static_cast<std::size_t>(i) * static_cast<std::size_t>(cols_) +
+           static_cast<std::size_t>(j);
+  }
+
+  bool on_edge(int i, int j) const {
+    for (const auto& o : offsets) {
+      const int ni = i + o[0];
+      const int nj = j + o[1];
+      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_ || std::isnan(z_[at(ni, nj)])) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void close(std::size_t n) {
+    closed_[n] = 1;
+    open_.push(entry(z_[n], n));
+  }
+
+  void spread(std::size_t n) {
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols_));
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols_));
+    for (const auto& o : offsets) {
+      const int ni = i + o[0];
+      const int nj = j + o[1];
+      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_) continue;
+      const std::size_t m = at(ni, nj);
+      if (closed_[m] || std::isnan(z_[m])) continue;
+      closed_[m] = 1;
+      if (z_[m] < z_[n] + step_) {
+        z_[m] = z_[n] + step_;
+        pit_.push(static_cast<std::uint32_t>(m));
+      } else {
+        open_.push(entry(z_[m], m));
+      }
+    }
+  }
+
+  std::vector<float>& z_;
+  int rows_;
+  int cols_;
+  float step_;
+  std::vector<std::uint8_t> closed_;  // reached by the flood
+  Open open_;                         // reached from below: flooded in order of height
+  std::queue<std::uint32_t> pit_;     // raised: flooded first, in the order raised
+};
+
+/// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in
+/// a depression gathered (1), or in one filled (2); the depressions' pixels are walked twice
+/// rather than listed, as a depression can be a good share of the raster.
+class Depressions {
+ public:
+  Depressions(std::vector<float>& z, const std::vector<float>& filled, const vect::Image& skeleton)
+      : z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
+
+  bool seen(std::size_t n) const { return seen_[n] != 0; }
+
+  /// Gathers the depression holding pixel `seed` and fills it unless a line runs through it
+  /// `drawn_depth` or more below its filled level.
+  void settle(std::size_t seed, float drawn_depth) {
+    bool drawn = false;
+    walk(seed, 0, 1, [&](std::size_t n) {
+      drawn = drawn || (skeleton_.px[n] != vect::no_line && filled_[n] - z_[n] >= drawn_depth);
+    });
+    if (drawn) return;
+    walk(seed, 1, 2, [&](std::size_t n) { z_[n] = filled_[n]; });
+  }
+
+ private:
+  /// Visits the pixels of the depression holding `seed` whose mark is `from`, marking each `to`.
+  template <typename Visit>
+  void walk(std::size_t seed, std::uint8_t from, std::uint8_t to, Visit visit) {
+    const int cols = skeleton_.cols;
+    stack_.assign(1, static_cast<std::uint32_t>(seed));
+    seen_[seed] = to;
+    while (!stack_.empty()) {
+      const std::size_t n = stack_.back();
+      stack_.pop_back();
+      visit(n);
+      const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
+      const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
+      for (const auto& o : offsets) {
+        const int ni = i + o[0];
+        const int nj = j + o[1];
+        if (ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) continue;
+        const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
+                              static_cast<std::size_t>(nj);
+        if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) continue;
+        seen_[m] = to;
+        stack_.push_back(static_cast<std::uint32_t>(m));
+      }
+    }
+  }
+
+  std::vector<float>& z_;
+  const std::vector<float>& filled_;
+  const vect::Image& skeleton_;
+  std::vector<std::uint8_t> seen_;
+  std::vector<std::uint32_t> stack_;
+};
+
+}  // namespace
+
+void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
+                float step) {
+  Flood flood(z, rows, cols, step);
+  flood.seed(outlets);
+  flood.run();
+}
+
+void fill_undrawn_sinks(std::vector<float>& z, const vect::Image& skeleton,
+                        const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
+  std::vector<float> filled = z;
+  fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step);
+  Depressions depressions(z, filled, skeleton);
+  for (std::size_t n = 0; n < z.size(); ++n) {
+    if (filled[n] > z[n] && !depressions.seen(n)) depressions.settle(n, drawn_depth);
+  }
+}
+
+}  // namespace torvanelle::dem

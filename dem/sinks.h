@@ -1,0 +1,29 @@
+// Sinks that the contours do not call for, filled so that every pixel drains.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "vector/lines.h"
+
+namespace torvanelle::dem {
+
+/// Raises the pixels of `z` (rows × cols, fewer than 2³² pixels, NaN outside the model) so that
+/// from every pixel a path of 8-neighbours falls by at least `step` a pixel to the model's edge (a
+/// pixel with a NaN or missing neighbour) or to one of `outlets`. A pixel that had such a path
+/// keeps its value; one in a depression is raised to its spill level plus `step` for each pixel
+/// from the spill. Priority-Flood with an epsilon (R. Barnes, C. Lehman and D. Mulla,
+/// "Priority-Flood: an optimal depression-filling and watershed-labeling algorithm for digital
+/// elevation models", Computers & Geosciences 62, 2014).
+void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
+                float step);
+
+/// Fills, as `fill_sinks` would, the depressions of `z` (the skeleton's rows × cols) that the
+/// contours do not draw, and keeps those they do. A depression (8-connected pixels that the
+/// filling would raise) is drawn when a line of `skeleton` runs through it at least
+/// `drawn_depth` below the level at which it would be filled: such a line closes round lower
+/// ground, as the contour of a pit does. Shallower ones are the surface's own ripples.
+void fill_undrawn_sinks(std::vector<float>& z, const vect::Image& skeleton,
+                        const std::vector<std::size_t>& outlets, float step, float drawn_depth);
+
+}  // namespace torvanelle::dem

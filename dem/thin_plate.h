@@ -1,0 +1,42 @@
+// A thin-plate surface with tension through fixed pixels, solved coarse to fine.
+#pragma once
+
+#include <limits>
+#include <vector>
+
+namespace torvanelle::dem {
+
+/// One grid of the solver: rows × cols values and, for each, the value it is held at or NaN
+/// where it is free.
+struct PlateGrid {
+  int rows = 0;
+  int cols = 0;
+  std::vector<float> z;      ///< the surface
+  std::vector<float> fixed;  ///< the held value, NaN where free
+};
+
+/// The surface's stiffness and how firmly the held pixels hold.
+struct Plate {
+  double tension = 0.25;  ///< 0 to 1, see below
+  /// Weight of a held pixel's squared distance from its value; infinite: held exactly.
+  double hold = std::numeric_limits<double>::infinity();
+};
+
+/// Sets `grid` to the surface that minimises, summed over the grid (natural conditions at its
+/// edges),
+///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²) + hold (z - fixed)²
+/// the last term over the held pixels only. Needs at least one held pixel and a guess in `z`
+/// (held pixels' entries are set to their values first): the problem is first solved on grids
+/// halved again and again, each coarse pixel that covers a held one held at the mean of the
+/// guess over it, and each solution, interpolated, starts the next finer one (cascadic
+/// multigrid). The guess need only be right on average over a few pixels near the held ones;
+/// what it says elsewhere is forgotten.
+void solve_thin_plate(PlateGrid& grid, const Plate& plate);
+
+/// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to
+/// the value that minimises the energy above given its neighbours (Gauss-Seidel); free pixels
+/// two or more from the edge move `over_relaxation` times as far (successive over-relaxation,
+/// 1 to below 2). Returns the largest change.
+float relax(PlateGrid& grid, const Plate& plate, float over_relaxation);
+
+}  // namespace torvanelle::dem

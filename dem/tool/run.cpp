@@ -1,0 +1,83 @@
+#include "dem/tool/run.h"
+
+#include <new>
+
+#include "cli/cli.h"
+#include "dem/dem.h"
+#include "dem/tool/options.h"
+#include "dem/tool/output.h"
+#include "gis/contour_raster.h"
+#include "gis/staging.h"
+
+namespace torvanelle::dem::tool {
+namespace {
+
+constexpr const char* about =
+    "Turns a raster of contour numbers (one band, 8 bits: 0 to 254 a contour number, 255 or the\n"
+    "band's nodata value none) into an elevation model: a Float32 GeoTIFF on the same grid,\n"
+    "number n at base + n x interval along each line's centre, the ground between the lines a\n"
+    "smooth surface through them, nodata outside the lines' convex hull. The output appears\n"
+    "whole or not at all.\n"
+    "Exit status: 0 done, 1 failed or refused, 2 command line not understood.";
+
+/// The source's pixels and georeference, and its levels from the options or its metadata.
+struct Source {
+  vect::Image image;
+  gis::Georef georef;
+  Levels levels;
+};
+
+Source read_source(const ToolOptions& o, const gis::Progress& progress, gis::ErrorTrap& trap,
+                   std::ostream& err) {
+  gis::ContourRaster raster(o.source, trap, err);
+  Source s;
+  s.levels = o.base ? Levels{*o.base, *o.interval} : levels_of(raster.dataset(), o.source);
+  s.image = vect::Image(raster.lines(), raster.cols());
+  const gis::Progress::Stage stage = progress.stage(0, 0.1);
+  raster.read(0, raster.lines(), s.image.px.data(), &stage);
+  raster.warn_if_no_background(err);
+  s.georef = raster.georef();
+  return s;
+}
+
+void model_to_file(const ToolOptions& o, std::ostream& err) {
+  gis::ErrorTrap trap(err);
+  gis::check_destination(o.output, o.overwrite, {o.source});
+  const gis::Progress progress(!o.quiet);
+  Source source = read_source(o, progress, trap, err);
+  Model model = elevation_model(source.image, source.levels);
+  source.image = vect::Image();
+  progress.stage(0.1, 0.8).at(1);
+  gis::Staging staging(o.output, trap);
+  write_model(staging.path(), model, source.georef, progress.stage(0.8, 1), trap, o.output);
+  staging.commit(o.overwrite, {o.source});
+  progress.done();
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  CLI::App app{about, "torvanelle-dem"};
+  torvanelle::cli::follow_convention(app);
+  ToolOptions o;
+  declare(app, o);
+  std::vector<const char*> argv{"torvanelle-dem"};
+  for (const std::string& w : words)
+    argv.push_back(w.c_str());
+  if (const auto status =
+          torvanelle::cli::parse(app, static_cast<int>(argv.size()), argv.data(), out, err)) {
+    return *status;
+  }
+  try {
+    model_to_file(o, err);
+  } catch (const std::bad_alloc&) {
+    err << "torvanelle-dem: not enough memory for " << o.source << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    err << "torvanelle-dem: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace torvanelle::dem::tool

@@ -1,0 +1,262 @@
+// The elevation model's parts, each against what it must give on small inputs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dem/distance.h"
+#include "dem/gradient.h"
+#include "dem/hull.h"
+#include "dem/regions.h"
+#include "dem/sinks.h"
+#include "dem/thin_plate.h"
+
+namespace {
+
+namespace dem = torvanelle::dem;
+using torvanelle::vect::Image;
+using torvanelle::vect::no_line;
+
+constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+
+/// A raster from rows of characters: '.' no line, '0'..'9' that number.
+Image image(const std::vector<std::string>& rows) {
+  Image out(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
+  for (int i = 0; i < out.rows; ++i) {
+    for (int j = 0; j < out.cols; ++j) {
+      const char c = rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+      if (c != '.') out.at(i, j) = static_cast<std::uint8_t>(c - '0');
+    }
+  }
+  return out;
+}
+
+// Exact distances: every pixel of seeded random rasters against a search of all set pixels.
+TEST(DistanceTransform, ExactOnRandomRasters) {
+  for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+    std::mt19937 random(seed);
+    const int rows = 1 + static_cast<int>(random() % 20);
+    const int cols = 1 + static_cast<int>(random() % 20);
+    const unsigned density = 1 + random() % 30;  // percent of set pixels
+    std::vector<std::uint8_t> source(static_cast<std::size_t>(rows * cols), dem::no_label);
+    for (auto& v : source) {
+      if (random() % 100 < density) v = static_cast<std::uint8_t>(random() % 7);
+    }
+    std::vector<float> squared;
+    std::vector<std::uint8_t> label;
+    dem::distance_transform(source, rows, cols, squared, label);
+    for (int p = 0; p < rows * cols; ++p) {
+      float best = std::numeric_limits<float>::infinity();
+      for (int q = 0; q < rows * cols; ++q) {
+        if (source[static_cast<std::size_t>(q)] == dem::no_label) continue;
+        const float di = static_cast<float>(p / cols - q / cols);
+        const float dj = static_cast<float>(p % cols - q % cols);
+        best = std::min(best, di * di + dj * dj);
+      }
+      ASSERT_EQ(squared[static_cast<std::size_t>(p)], best) << "seed " << seed << " pixel " << p;
+      // The label is that of a set pixel at exactly that distance.
+      bool found = std::isinf(best) && label[static_cast<std::size_t>(p)] == dem::no_label;
+      for (int q = 0; q < rows * cols && !found; ++q) {
+        const float di = static_cast<float>(p / cols - q / cols);
+        const float dj = static_cast<float>(p % cols - q % cols);
+        found = source[static_cast<std::size_t>(q)] == label[static_cast<std::size_t>(p)] &&
+                di * di + dj * dj == best;
+      }
+      ASSERT_TRUE(found) << "seed " << seed << " pixel " << p;
+    }
+  }
+}
+
+struct HullCase {
+  std::string name;
+  std::vector<std::string> picture;
+  std::vector<dem::Span> spans;  // first, last per row
+};
+void PrintTo(const HullCase& c, std::ostream* os) { *os << c.name; }
+
+class HullSpans : public testing::TestWithParam<HullCase> {};
+
+TEST_P(HullSpans, RowByRow) {
+  const std::vector<dem::Span> spans = dem::hull_spans(image(GetParam().picture));
+  ASSERT_EQ(spans.size(), GetParam().spans.size());
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const bool empty = spans[i].last < spans[i].first;
+    const bool want_empty = GetParam().spans[i].last < GetParam().spans[i].first;
+    EXPECT_EQ(empty, want_empty) << "row " << i;
+    if (empty || want_empty) continue;
+    EXPECT_EQ(spans[i].first, GetParam().spans[i].first) << "row " << i;
+    EXPECT_EQ(spans[i].last, GetParam().spans[i].last) << "row " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, HullSpans,
+    testing::Values(HullCase{"Empty", {"...", "..."}, {{0, -1}, {0, -1}}},
+                    HullCase{"OnePixel", {"...", ".1.", "..."}, {{0, -1}, {1, 1}, {0, -1}}},
+                    HullCase{"Diagonal", {"1...", "....", "..2."}, {{0, 0}, {1, 1}, {2, 2}}},
+                    HullCase{"Triangle",
+                             {"1.....", "......", "......", "2....3"},
+                             {{0, 0}, {0, 1}, {0, 3}, {0, 5}}},
+                    HullCase{"Bands", {"..1..", "11...", "...22"}, {{2, 2}, {0, 3}, {3, 4}}}),
+    [](const testing::TestParamInfo<HullCase>& info) { return info.param.name; });
+
+// A plane costs no energy at any tension: held along every eighth column and guessed as the
+// plane plus a checkerboard of ±3 (wrong everywhere, right on average over every 2×2 cell),
+// the coarse-to-fine solver gives it back to half its rise over a pixel (the solver stops short of
+// convergence: it runs a fixed number of sweeps).
+TEST(ThinPlate, PlaneFromACheckerboardGuessAnyTension) {
+  for (double tension : {0.0, 0.1, 0.5, 1.0}) {
+    dem::PlateGrid grid{40, 49, std::vector<float>(40 * 49), std::vector<float>(40 * 49, nan)};
+    for (int n = 0; n < 40 * 49; ++n) {
+      const int j = n % 49;
+      if (j % 8 == 0) grid.fixed[static_cast<std::size_t>(n)] = j * 0.5f;
+      grid.z[static_cast<std::size_t>(n)] = j * 0.5f + ((n / 49 + j) % 2 == 0 ? 3.0f : -3.0f);
+    }
+    dem::solve_thin_plate(grid, {tension, std::numeric_limits<double>::infinity()});
+    for (int n = 0; n < 40 * 49; ++n) {
+      ASSERT_NEAR(grid.z[static_cast<std::size_t>(n)], (n % 49) * 0.5, 0.25)
+          << "tension " << tension << " pixel " << n;
+    }
+  }
+}
+
+TEST(ThinPlate, AFiniteHoldLetsTheSurfacePassBetweenZigzagValues) {
+  // A held column alternating 0 and 1 between two columns at 0.5: held exactly it zigzags,
+  // held loosely it comes closer to the plane at 0.5.
+  const auto spread = [](double hold) {
+    dem::PlateGrid grid{20, 21, std::vector<float>(420, 0.5f), std::vector<float>(420, nan)};
+    for (int i = 0; i < 20; ++i) {
+      grid.fixed[static_cast<std::size_t>(i * 21)] = 0.5f;
+      grid.fixed[static_cast<std::size_t>(i * 21 + 20)] = 0.5f;
+      grid.fixed[static_cast<std::size_t>(i * 21 + 10)] = static_cast<float>(i % 2);
+    }
+    dem::solve_thin_plate(grid, {0.1, hold});
+    return std::abs(grid.z[10 * 21 + 10] - 0.5f);
+  };
+  EXPECT_FLOAT_EQ(spread(std::numeric_limits<double>::infinity()), 0.5f);
+  EXPECT_LT(spread(5), 0.45f);
+}
+
+TEST(GradientSurface, StraightSlopeBetweenLinesOfNextLevels) {
+  // Levels 0 and 1 six columns apart (base 10, interval 3): the ground climbs half an interval
+  // a column between them... and each column three pixels from both is at the mid level.
+  Image skeleton(5, 13);
+  for (int i = 0; i < 5; ++i) {
+    skeleton.at(i, 2) = 0;
+    skeleton.at(i, 8) = 1;
+  }
+  const std::vector<float> z = dem::gradient_surface(skeleton, {10, 3});
+  for (int j = 2; j <= 8; ++j)
+    EXPECT_FLOAT_EQ(z[static_cast<std::size_t>(2 * 13 + j)], 10 + (j - 2) * 0.5f);
+  // Beyond the outermost lines the same two nearest lines still count: the slope goes on
+  // (2 from level 0, 8 from level 1: 10 + 3 × 2 / 10), until the hull or the bounds stop it.
+  EXPECT_FLOAT_EQ(z[0], 10.6f);
+}
+
+struct BoundCase {
+  std::string name;
+  std::vector<std::string> picture;
+  float value;     // every free pixel's value before
+  float expected;  // the free pixel (2, 2)'s after
+  std::size_t pits;
+};
+
+void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
+
+class BoundByRegions : public testing::TestWithParam<BoundCase> {};
+
+TEST_P(BoundByRegions, ClampsOrScales) {
+  const BoundCase& c = GetParam();
+  const Image skeleton = image(c.picture);
+  std::vector<float> z(skeleton.px.size());
+  for (std::size_t n = 0; n < z.size(); ++n) {
+    z[n] = skeleton.px[n] == no_line ? c.value : static_cast<float>(skeleton.px[n]);
+  }
+  const std::vector<std::size_t> pits = dem::bound_by_regions(skeleton, {0, 1}, z);
+  EXPECT_FLOAT_EQ(z[2 * 5 + 2], c.expected);
+  EXPECT_EQ(pits.size(), c.pits);
+}
+
+const std::vector<std::string> ring3 = {"33333", "3...3", "3...3", "3...3", "33333"};
+const std::vector<std::string> two_levels = {"3....", "3....", "3...4", "3....", "3...."};
+
+INSTANTIATE_TEST_SUITE_P(
+    Stretches, BoundByRegions,
+    testing::Values(
+        // Inside a ring of one level, a rise of three intervals is scaled down to 0.9.
+        BoundCase{"SummitScaled", ring3, 6, 3 + dem::single_level_reach, 0},
+        BoundCase{"SummitKept", ring3, 3.5f, 3.5f, 0},
+        // A fall inside it is a pit the contours draw.
+        BoundCase{"PitScaled", ring3, -1, 3 - dem::single_level_reach, 1},
+        // Between levels 3 and 4, nothing leaves [3, 4].
+        BoundCase{"ClampedAbove", two_levels, 9, 4, 0},
+        BoundCase{"ClampedBelow", two_levels, 1, 3, 0},
+        BoundCase{"Between", two_levels, 3.25f, 3.25f, 0}),
+    [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
+
+/// A 5 × 5 bowl: 9 all round, the given centre and ring.
+std::vector<float> bowl(float ring, float centre) {
+  std::vector<float> z(25, 9.0f);
+  for (int i = 1; i <= 3; ++i) {
+    for (int j = 1; j <= 3; ++j)
+      z[static_cast<std::size_t>(i * 5 + j)] = ring;
+  }
+  z[12] = centre;
+  return z;
+}
+
+TEST(FillSinks, RaisesADepressionToItsSpillPlusASteps) {
+  std::vector<float> z = bowl(5, 2);
+  dem::fill_sinks(z, 5, 5, {}, 0.01f);
+  EXPECT_FLOAT_EQ(z[6], 9.01f);   // next to the rim
+  EXPECT_FLOAT_EQ(z[12], 9.02f);  // one further
+  EXPECT_FLOAT_EQ(z[0], 9.0f);    // the rim is the model's edge
+}
+
+TEST(FillSinks, AnOutletKeepsItsDepression) {
+  std::vector<float> z = bowl(5, 2);
+  dem::fill_sinks(z, 5, 5, {12}, 0.01f);
+  EXPECT_EQ(z, bowl(5, 2));
+}
+
+TEST(FillSinks, NaNIsTheModelsEdge) {
+  std::vector<float> z = bowl(5, 2);
+  z[0] = nan;
+  z[6] = 1;  // beside the NaN: drains there
+  dem::fill_sinks(z, 5, 5, {}, 0.01f);
+  EXPECT_FLOAT_EQ(z[6], 1);
+  EXPECT_FLOAT_EQ(z[12], 2);
+  EXPECT_FLOAT_EQ(z[7], 5);
+}
+
+struct DrawnCase {
+  std::string name;
+  float line_depth;  // how far the ring's line lies below the rim at 9
+  float centre;      // after
+};
+
+void PrintTo(const DrawnCase& c, std::ostream* os) { *os << c.name; }
+
+class UndrawnSinks : public testing::TestWithParam<DrawnCase> {};
+
+TEST_P(UndrawnSinks, FilledUnlessALineLiesDeepInside) {
+  Image skeleton(5, 5);
+  skeleton.at(1, 2) = 0;  // one pixel of a line on the bowl's ring
+  std::vector<float> z = bowl(9 - GetParam().line_depth, 2);
+  dem::fill_undrawn_sinks(z, skeleton, {}, 0.01f, 0.5f);
+  EXPECT_FLOAT_EQ(z[12], GetParam().centre);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, UndrawnSinks,
+                         testing::Values(DrawnCase{"Deep", 1, 2},
+                                         DrawnCase{"Shallow", 0.25f, 9.02f}),
+                         [](const testing::TestParamInfo<DrawnCase>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
