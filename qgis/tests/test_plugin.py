@@ -248,7 +248,8 @@ class AlgorithmsTest(unittest.TestCase):
         source = make_geotiff("sample.tif")
         expected = scratch("vect", "tool.gpkg")
         ran = tool("torvanelle-vect", source, expected, "--base", "100", "--interval", "10",
-                   "--min-branch", "5", "--simplify", "1.5", "--overwrite")
+                   "--min-branch", "5", "--simplify", "1.5", "--bridge", "30", "--min-length",
+                   "5", "--overwrite")
         self.assertEqual(ran.returncode, 0, ran.stderr)
         wanted = features(expected)
         self.assertGreater(len(wanted[0]), 10)
@@ -259,13 +260,27 @@ class AlgorithmsTest(unittest.TestCase):
                  "lines", scratch("vect", "chosen.gpkg") + "|layername=lines")):
             results = processing.run("torvanelle:vectorise", {
                 "INPUT": source, "BASE": 100, "INTERVAL": 10, "MIN_BRANCH": 5, "SIMPLIFY": 1.5,
-                "OUTPUT": output})
+                "BRIDGE": 30, "MIN_LENGTH": 5, "OUTPUT": output})
             self.assertEqual(results["OUTPUT"], result)
             self.assertEqual(features(result.split("|")[0], layer_name), wanted)
             layer = QgsVectorLayer(result, "lines", "ogr")  # as Processing loads it
             self.assertTrue(layer.isValid())
             self.assertEqual(layer.featureCount(), len(wanted[0]))
-            self.assertLessEqual({"number", "elevation"}, set(layer.fields().names()))
+            self.assertLessEqual({"number", "elevation", "bridged"}, set(layer.fields().names()))
+
+    @needs("torvanelle-dem", "make_geotiff")
+    def test_dem_gives_what_the_tool_gives(self):
+        source = make_geotiff("sample.tif")
+        expected, output = scratch("dem", "tool.tif"), scratch("dem", "qgis.tif")
+        ran = tool("torvanelle-dem", source, expected, "--base", "100", "--interval", "10",
+                   "--overwrite")
+        self.assertEqual(ran.returncode, 0, ran.stderr)
+        results = processing.run("torvanelle:dem", {
+            "INPUT": source, "BASE": 100, "INTERVAL": 10, "OUTPUT": output})
+        self.assertEqual(results["OUTPUT"], output)
+        got, wanted = raster(output), raster(expected)
+        for key in ("pixels", "transform", "crs"):
+            self.assertEqual(got[key], wanted[key], key)
 
     def assert_refused_as_the_tool_says(self, algorithm, output, *tool_words):
         source = sixteen_bit_source()
