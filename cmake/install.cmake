@@ -38,8 +38,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "touching lines of different numbers apart, optionally removes one-point spurs, and writes "
     "the result beside the input. With it come preview, which draws such rasters as PNG "
     "pictures, and, when built with GDAL, torvanelle-geo, which carries them to and from "
-    "GeoTIFF at their place on the map, and torvanelle-vect, which traces them into contour "
-    "lines, with a QGIS plugin that offers both in the Processing Toolbox. MIT license.")
+    "GeoTIFF at their place on the map or cleans them in one step, torvanelle-vect, which "
+    "traces them into contour lines, and torvanelle-dem, which turns them back into an "
+    "elevation model, with a QGIS plugin that offers them in the Processing Toolbox. "
+    "MIT license.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
