@@ -26,7 +26,7 @@
 
 #include "contour_field.h"
 #include "line_metrics.h"
-#include "tools/terrain.h"
+#include "devtools/terrain.h"
 #include "vector/vectorise.h"
 
 namespace {

@@ -133,7 +133,12 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+// Built in steps: GCC 12 warns falsely (-Wrestrict) about "'" + std::string&& when optimising.
+std::string quoted(const fs::path& p) {
+  std::string q = "'";
+  q += p.string();
+  return q += "'";
+}
 
 /// Runs `command` with the shell in `dir`; its standard output and error are kept apart.
 Outcome run(const fs::path& dir, const std::string& command) {
