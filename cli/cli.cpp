@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <new>
 #include <sstream>
 
 #ifndef TORVANELLE_VERSION
@@ -72,6 +73,25 @@ std::optional<int> parse(CLI::App& a, int argc, const char* const* argv, std::os
     return 2;
   }
   return std::nullopt;
+}
+
+int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+        const std::string& source, const std::function<void()>& work) {
+  std::vector<const char*> argv{app.get_name().c_str()};
+  for (const std::string& w : words)
+    argv.push_back(w.c_str());
+  if (const auto status = parse(app, static_cast<int>(argv.size()), argv.data(), out, err))
+    return *status;
+  try {
+    work();
+  } catch (const std::bad_alloc&) {
+    err << app.get_name() << ": not enough memory for " << source << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    err << app.get_name() << ": " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
 }
 
 CLI::Validator between(double low, double high) { return range<double>(low, high, "a number"); }

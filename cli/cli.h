@@ -9,9 +9,11 @@
 // options take `between`, so that a refused value is answered with the accepted range.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -29,6 +31,13 @@ void follow_convention(CLI::App& app);
 /// the program is to go on.
 std::optional<int> parse(CLI::App& app, int argc, const char* const* argv, std::ostream& out,
                          std::ostream& err);
+
+/// A whole run of a tool whose options `app` declares: reads `words` (the program's name left
+/// out) and, unless --help, --version or a line not understood ends it there, calls `work`. A
+/// failure `work` throws is said on `err` as "NAME: what" (std::bad_alloc as "not enough
+/// memory for SOURCE"). Returns the exit status: 0 done, 1 failed, 2 not understood.
+int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+        const std::string& source, const std::function<void()>& work);
 
 /// A number option's check: a finite decimal number from `low` to `high`; a value outside is
 /// refused with the range ("must be a number from 0 to 1000000, not '1e308'").

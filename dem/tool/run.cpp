@@ -1,7 +1,5 @@
 #include "dem/tool/run.h"
 
-#include <new>
-
 #include "cli/cli.h"
 #include "dem/dem.h"
 #include "dem/tool/options.h"
@@ -61,23 +59,7 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   torvanelle::cli::follow_convention(app);
   ToolOptions o;
   declare(app, o);
-  std::vector<const char*> argv{"torvanelle-dem"};
-  for (const std::string& w : words)
-    argv.push_back(w.c_str());
-  if (const auto status =
-          torvanelle::cli::parse(app, static_cast<int>(argv.size()), argv.data(), out, err)) {
-    return *status;
-  }
-  try {
-    model_to_file(o, err);
-  } catch (const std::bad_alloc&) {
-    err << "torvanelle-dem: not enough memory for " << o.source << '\n';
-    return 1;
-  } catch (const std::exception& e) {
-    err << "torvanelle-dem: " << e.what() << '\n';
-    return 1;
-  }
-  return 0;
+  return torvanelle::cli::run(app, words, out, err, o.source, [&] { model_to_file(o, err); });
 }
 
 }  // namespace torvanelle::dem::tool

@@ -44,6 +44,10 @@ void declare(CLI::App& app, ToolOptions& o) {
       ->check(between(0, 1000000));
   app.add_flag("--overwrite", o.overwrite, "replace OUTPUT if it exists");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard output");
+  // What needs every word read is not understood as any other faulty line is: status 2.
+  app.final_callback([&o] {
+    if (const std::string wrong = complete(o); !wrong.empty()) throw CLI::ValidationError(wrong);
+  });
 }
 
 std::string complete(ToolOptions& o) {

@@ -1,7 +1,5 @@
 #include "vector/tool/run.h"
 
-#include <new>
-
 #include "cli/cli.h"
 #include "gis/staging.h"
 #include "vector/framed.h"
@@ -59,26 +57,7 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   torvanelle::cli::follow_convention(app);
   ToolOptions o;
   declare(app, o);
-  std::vector<const char*> argv{"torvanelle-vect"};
-  for (const std::string& w : words)
-    argv.push_back(w.c_str());
-  if (const auto status =
-          torvanelle::cli::parse(app, static_cast<int>(argv.size()), argv.data(), out, err))
-    return *status;
-  if (const std::string wrong = complete(o); !wrong.empty()) {
-    err << "torvanelle-vect: " << wrong << "\nTry 'torvanelle-vect --help'.\n";
-    return 2;
-  }
-  try {
-    vectorise_to_file(o, err);
-  } catch (const std::bad_alloc&) {
-    err << "torvanelle-vect: not enough memory for " << o.source << '\n';
-    return 1;
-  } catch (const std::exception& e) {
-    err << "torvanelle-vect: " << e.what() << '\n';
-    return 1;
-  }
-  return 0;
+  return torvanelle::cli::run(app, words, out, err, o.source, [&] { vectorise_to_file(o, err); });
 }
 
 }  // namespace torvanelle::vect::tool
