@@ -76,14 +76,17 @@ std::optional<int> parse(CLI::App& a, int argc, const char* const* argv, std::os
 }
 
 int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-        const std::string& source, const std::function<void()>& work) {
+        const bool& overwrite, const std::string& source,
+        const std::function<void(Command&)>& work) {
   std::vector<const char*> argv{app.get_name().c_str()};
   for (const std::string& w : words)
     argv.push_back(w.c_str());
   if (const auto status = parse(app, static_cast<int>(argv.size()), argv.data(), out, err))
     return *status;
   try {
-    work();
+    Command command{Sources(), Outputs(overwrite)};
+    work(command);
+    command.outputs.commit(command.sources);
   } catch (const std::bad_alloc&) {
     err << app.get_name() << ": not enough memory for " << source << '\n';
     return 1;

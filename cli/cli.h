@@ -17,6 +17,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/outputs.h"
+
 namespace torvanelle::cli {
 
 /// The version every program reports.
@@ -32,12 +34,23 @@ void follow_convention(CLI::App& app);
 std::optional<int> parse(CLI::App& app, int argc, const char* const* argv, std::ostream& out,
                          std::ostream& err);
 
-/// A whole run of a tool whose options `app` declares: reads `words` (the program's name left
-/// out) and, unless --help, --version or a line not understood ends it there, calls `work`. A
-/// failure `work` throws is said on `err` as "NAME: what" (std::bad_alloc as "not enough
-/// memory for SOURCE"). Returns the exit status: 0 done, 1 failed, 2 not understood.
+/// What a command's work is given: the files it reads, which it adds as it opens them, and its
+/// outputs, which it declares (each checked at once against the sources) and writes where
+/// Outputs::add says.
+struct Command {
+  Sources sources;
+  Outputs outputs;
+};
+
+/// A whole run of a command whose options `app` declares, the one way every companion command
+/// goes: reads `words` (the program's name left out); unless --help, --version or a line not
+/// understood ends it there, calls `work`, then verifies its outputs and puts them in place
+/// together (with --overwrite when `overwrite` is set by then). A failure `work` or the commit
+/// throws is said on `err` as "NAME: what" (std::bad_alloc as "not enough memory for SOURCE"),
+/// and nothing is put in place. Returns the exit status: 0 done, 1 failed, 2 not understood.
 int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-        const std::string& source, const std::function<void()>& work);
+        const bool& overwrite, const std::string& source,
+        const std::function<void(Command&)>& work);
 
 /// A number option's check: a finite decimal number from `low` to `high`; a value outside is
 /// refused with the range ("must be a number from 0 to 1000000, not '1e308'").

@@ -16,7 +16,6 @@
 #include "cli/cli.h"
 #include "devtools/terrain.h"
 #include "geo/geotiff.h"
-#include "gis/staging.h"
 #include "io/interrupts.h"
 
 namespace {
@@ -47,19 +46,19 @@ gis::Georef utm31n_10m() {
   return g;
 }
 
-void write(const std::filesystem::path& output, bool sample, int lines, int cols, bool overwrite) {
+void write(torvanelle::cli::Command& command, const std::filesystem::path& output, bool sample,
+           int lines, int cols) {
   gis::ErrorTrap trap(std::cerr);
-  gis::check_destination(output, overwrite, {});
+  const geo::Descriptor d{lines, cols, 1, 0, 255, 10};
+  const gis::Georef g = utm31n_10m();
+  const auto out = geo::create_contour_raster(command, output, "", d, g, trap);
   const std::vector<std::uint8_t> pixels = terrain::contour_raster(options(sample, lines, cols));
   const geo::RowSource rows = [&](int first, int count, std::uint8_t* buffer) {
     const auto at = static_cast<std::size_t>(first) * cols;
     std::memcpy(buffer, pixels.data() + at, static_cast<std::size_t>(count) * cols);
   };
-  gis::Staging staging(output, trap);
   const gis::Progress progress(false);
-  geo::write_geotiff(staging.path(), {lines, cols, 1, 0, 255, 10}, utm31n_10m(), rows,
-                     progress.stage(0, 1), trap, output);
-  staging.commit(overwrite, {});
+  geo::write_contour_raster(*out, d, g, rows, progress.stage(0, 1));
 }
 
 }  // namespace
@@ -77,21 +76,15 @@ int main(int argc, char** argv) {
   app.add_option("LINES", lines, "lines")->check(torvanelle::cli::whole_between(1, 100000));
   app.add_option("COLUMNS", cols, "columns")->check(torvanelle::cli::whole_between(1, 100000));
   app.add_flag("--overwrite", overwrite, "replace OUTPUT if it exists");
-  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
-    return *status;
-  if ((lines == 0) != (cols == 0)) {
-    std::cerr
-        << "make_geotiff: give both LINES and COLUMNS, or neither\nTry 'make_geotiff --help'.\n";
-    return 2;
-  }
-  const bool sample = lines == 0;
+  app.final_callback([&] {
+    if ((lines == 0) != (cols == 0))
+      throw CLI::ValidationError("give both LINES and COLUMNS, or neither");
+  });
   torvanelle::catch_interrupts();
-  gis::GdalSession gdal;
-  try {
-    write(output, sample, sample ? 400 : lines, sample ? 600 : cols, overwrite);
-  } catch (const std::exception& e) {
-    std::cerr << "make_geotiff: " << e.what() << '\n';
-    return 1;
-  }
-  return 0;
+  const gis::GdalSession gdal;
+  return torvanelle::cli::run(app, std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                              std::cerr, overwrite, output, [&](torvanelle::cli::Command& c) {
+                                const bool sample = lines == 0;
+                                write(c, output, sample, sample ? 400 : lines, sample ? 600 : cols);
+                              });
 }

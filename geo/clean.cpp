@@ -12,7 +12,6 @@
 #include "geo/commands.h"
 #include "geo/geotiff.h"
 #include "gis/contour_raster.h"
-#include "gis/staging.h"
 
 namespace geo {
 
@@ -47,15 +46,17 @@ void write_text(const std::string& text, const fs::path& path, const fs::path& s
 
 }  // namespace
 
-void clean_raster(const fs::path& source, const fs::path& output, const CleanOptions& options,
+void clean_raster(torvanelle::cli::Command& command, const std::string& source,
+                  const fs::path& output, const CleanOptions& options,
                   const gis::Progress& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
-  gis::ContourRaster src(source, trap, log);
-  gis::check_destination(output, options.overwrite, {source});
+  gis::ContourRaster src(source, trap, log, command.sources);
   const bool report_file = options.report && *options.report != "-";
-  if (report_file) gis::check_destination(*options.report, options.overwrite, {source, output});
+  std::optional<fs::path> staged_report;
+  if (report_file) staged_report = command.outputs.add(*options.report, command.sources);
   const gis::Georef g = src.georef();
   const Descriptor d = describe(src.dataset(), g, log);
+  const auto out = create_contour_raster(command, output, options.format, d, g, trap);
 
   torvanelle::OwnedRaster tab_in = read_pixels(src, progress.stage(0, 0.2));
   src.warn_if_no_background(log);
@@ -72,19 +73,13 @@ void clean_raster(const fs::path& source, const fs::path& output, const CleanOpt
   }
   progress.stage(0.2, 0.4).at(1);
 
-  std::optional<gis::Staging> staged_report;
-  if (report_file) {
-    staged_report.emplace(*options.report, trap);
-    write_text(report.str(), staged_report->path(), *options.report);
-  }
-  gis::Staging staging(output, trap);
+  if (staged_report) write_text(report.str(), *staged_report, *options.report);
   const RowSource rows = [&](int first, int count, std::uint8_t* buffer) {
     for (int i = 0; i < count; ++i)
       std::memcpy(buffer + static_cast<std::size_t>(i) * d.nb_col, tab_out[first + i], d.nb_col);
   };
-  write_geotiff(staging.path(), d, g, rows, progress.stage(0.4, 1), trap, output);
-  staging.commit(options.overwrite, {source});
-  if (staged_report) staged_report->commit(options.overwrite, {source, output});
+  write_contour_raster(*out, d, g, rows, progress.stage(0.4, 1));
+  trap.raise_pending("cannot write " + output.string());
   if (options.report && !report_file) log << report.str();
   progress.done();
 }

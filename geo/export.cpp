@@ -9,7 +9,7 @@
 #include "geo/commands.h"
 #include "geo/geotiff.h"
 #include "geo/program_files.h"
-#include "gis/staging.h"
+#include "gis/datasets.h"
 
 namespace geo {
 
@@ -145,30 +145,31 @@ bool header_wanted(const fs::path& stem, const Placement& placement, const Descr
 
 }  // namespace
 
-void export_result(const fs::path& stem_path, const fs::path& output, const ExportOptions& options,
+void export_result(torvanelle::cli::Command& command, const fs::path& stem_path,
+                   const fs::path& output, const ExportOptions& options,
                    const gis::Progress& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
   const fs::path stem = stem_of(stem_path);
   const fs::path raw = with_extension(stem, ".raw"), txt = with_extension(stem, ".txt"),
                  hdr = with_extension(stem, ".hdr");
+  command.sources.add(txt);
   const ResultDescriptor r = read_result_descriptor(txt);
+  command.sources.add(raw);
   std::shared_ptr<std::FILE> pixels = open_result_raster(raw, r.values);
-  gis::check_destination(output, options.overwrite, {raw, txt, hdr});
   const Placement placement = find_placement(stem, r, options, log);
-  const bool header = header_wanted(stem, placement, r.values, options.overwrite);
+  if (!placement.from.empty()) command.sources.add(placement.from);
+  const bool header = header_wanted(stem, placement, r.values, command.outputs.overwrite());
+  std::error_code ec;
+  // A header kept is read (it places STEM.raw); one rewritten is an output.
+  if (!header && fs::exists(hdr, ec)) command.sources.add(hdr);
+  const auto out =
+      create_contour_raster(command, output, options.format, r.values, placement.georef, trap);
   if (!placement.from.empty())
     log << output.string() << " placed by " << placement.from.string() << '\n';
 
-  gis::Staging staged_output(output, trap);
-  {
-    const auto writing = progress.stage(0, 1);
-    write_geotiff(staged_output.path(), r.values, placement.georef,
-                  rows_of(pixels, raw, r.values.nb_col), writing, trap, output);
-  }
-  std::optional<gis::Staging> staged_header;
   if (header) {
-    staged_header.emplace(hdr, trap);
-    const fs::path scratch_raw = staged_header->file(raw.filename());
+    const fs::path staged = gis::add_output(command, hdr, trap, {});
+    const fs::path scratch_raw = staged.parent_path() / raw.filename();
     GDALDatasetUniquePtr h =
         gis::create_envi(scratch_raw, r.values.nb_lig, r.values.nb_col, placement.georef, trap);
     gis::close(h, trap, hdr);
@@ -179,8 +180,9 @@ void export_result(const fs::path& stem_path, const fs::path& output, const Expo
           << hdr.string() << ": " << output.string() << " holds the result\n";
     }
   }
-  staged_output.commit(options.overwrite, {raw, txt, hdr});
-  if (staged_header) staged_header->commit(true, {});
+  write_contour_raster(*out, r.values, placement.georef, rows_of(pixels, raw, r.values.nb_col),
+                       progress.stage(0, 1));
+  trap.raise_pending("cannot write " + output.string());
   progress.done();
 }
 

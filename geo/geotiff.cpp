@@ -8,7 +8,7 @@
 #include <cpl_string.h>
 
 #include "gis/contour_raster.h"
-#include "gis/staging.h"
+#include "gis/raster_output.h"
 #include "preview/palette.h"
 
 namespace geo {
@@ -62,33 +62,36 @@ Descriptor describe(GDALDataset& ds, const gis::Georef& g, std::ostream& log) {
   return d;
 }
 
-void write_geotiff(const std::filesystem::path& path, const Descriptor& d, const gis::Georef& g,
-                   const RowSource& rows, const gis::Progress::Stage& progress,
-                   gis::ErrorTrap& trap, const std::filesystem::path& shown) {
+std::unique_ptr<gis::RasterOutput> create_contour_raster(torvanelle::cli::Command& command,
+                                                         const std::filesystem::path& output,
+                                                         const std::string& format,
+                                                         const Descriptor& d, const gis::Georef& g,
+                                                         gis::ErrorTrap& trap) {
   CPLStringList options;
   options.SetNameValue("TILED", "YES");
   options.SetNameValue("COMPRESS", "DEFLATE");
   options.SetNameValue("BIGTIFF", "IF_SAFER");
   // Tiles are compressed on every core; each tile alone, so the file is the same.
   options.SetNameValue("NUM_THREADS", "ALL_CPUS");
-  GDALDatasetUniquePtr ds(gis::driver("GTiff").Create(path.string().c_str(), d.nb_col, d.nb_lig, 1,
-                                                      GDT_Byte, options.List()));
-  if (!ds || !describe_output(*ds, d, g))
-    throw gis::failure(trap, "cannot create " + shown.string());
+  auto out = gis::create_raster_output(command, output, format, d.nb_col, d.nb_lig, GDT_Byte,
+                                       options, trap);
+  if (!describe_output(out->dataset(), d, g))
+    throw gis::failure(trap, "cannot create " + output.string());
+  return out;
+}
+
+void write_contour_raster(gis::RasterOutput& out, const Descriptor& d, const gis::Georef& g,
+                          const RowSource& rows, const gis::Progress::Stage& progress) {
   const int step = gis::chunk_rows(d.nb_col);
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(d.nb_col) * step);
   for (int first = 0; first < d.nb_lig; first += step) {
     const int count = std::min(step, d.nb_lig - first);
     rows(first, count, buffer.data());
-    if (ds->GetRasterBand(1)->RasterIO(GF_Write, 0, first, d.nb_col, count, buffer.data(), d.nb_col,
-                                       count, GDT_Byte, 0, 0, nullptr) != CE_None) {
-      throw gis::failure(trap, "cannot write " + shown.string());
-    }
+    out.write(first, count, buffer.data());
     // The last tiles are compressed and written when the file closes: keep a tenth for that.
     progress.at(0.9 * (first + count) / d.nb_lig);
   }
-  gis::close(ds, trap, shown);
-  gis::verify_raster(path, d.nb_lig, d.nb_col, shown, trap);
+  out.finish(g);
   progress.at(1);
 }
 

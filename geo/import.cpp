@@ -7,7 +7,7 @@
 #include "geo/geotiff.h"
 #include "geo/program_files.h"
 #include "gis/contour_raster.h"
-#include "gis/staging.h"
+#include "gis/datasets.h"
 
 namespace geo {
 
@@ -33,20 +33,19 @@ void copy_pixels(gis::ContourRaster& from, GDALRasterBand& to, const fs::path& s
 
 }  // namespace
 
-void import_raster(const fs::path& source, const fs::path& dest_path, const ImportOptions& options,
-                   const gis::Progress& progress, std::ostream& log) {
+void import_raster(torvanelle::cli::Command& command, const std::string& source,
+                   const fs::path& dest_path, const gis::Progress& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
   const fs::path dest = stem_of(dest_path);
   const fs::path raw = with_extension(dest, ".raw"), txt = with_extension(dest, ".txt"),
                  hdr = with_extension(dest, ".hdr");
-  gis::ContourRaster src(source, trap, log);
-  for (const fs::path& file : {raw, txt, hdr})
-    gis::check_destination(file, options.overwrite, {source});
-  const gis::Georef g = src.georef();
-  const Descriptor d = describe(src.dataset(), g, log);
+  gis::ContourRaster src(source, trap, log, command.sources);
+  const Descriptor d = describe(src.dataset(), src.georef(), log);
+  const fs::path staged = gis::add_output(command, raw, trap, {});
+  const fs::path staged_txt = command.outputs.add_beside(raw, txt, command.sources);
+  command.outputs.add_beside(raw, hdr, command.sources);
 
-  gis::Staging staging(raw, trap);
-  GDALDatasetUniquePtr out = gis::create_envi(staging.path(), d.nb_lig, d.nb_col, g, trap);
+  GDALDatasetUniquePtr out = gis::create_envi(staged, d.nb_lig, d.nb_col, src.georef(), trap);
   {
     const auto copying = progress.stage(0, 0.9);
     copy_pixels(src, *out->GetRasterBand(1), raw, trap, copying);
@@ -55,11 +54,11 @@ void import_raster(const fs::path& source, const fs::path& dest_path, const Impo
   // The header driver may round a tiny raster's file up; the program's raster is exactly its
   // pixels.
   std::error_code ec;
-  fs::resize_file(staging.path(), static_cast<std::uintmax_t>(d.nb_lig) * d.nb_col, ec);
+  fs::resize_file(staged, static_cast<std::uintmax_t>(d.nb_lig) * d.nb_col, ec);
   if (ec) throw gis::Error("cannot write " + raw.string() + ": " + ec.message());
-  gis::verify_raster(staging.path(), d.nb_lig, d.nb_col, raw, trap);
-  write_descriptor(staging.file(txt.filename()), d, txt);
-  staging.commit(options.overwrite, {source});
+  gis::verify_raster(staged, d.nb_lig, d.nb_col, raw, trap);
+  write_descriptor(staged_txt, d, txt);
+  trap.raise_pending("cannot write " + raw.string());
   src.warn_if_no_background(log);
   progress.done();
 }

@@ -2,8 +2,8 @@
 // Decides the exit status: 0 done, 1 failed or refused, 2 not understood; 128 + n after
 // signal n, which leaves nothing behind.
 #include <iostream>
-#include <new>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
 #include "geo/commands.h"
@@ -28,13 +28,21 @@ interrupted. Progress goes to standard output, messages to standard error.
 Exit status: 0 done, 1 failed or refused, 2 command line not understood.)";
 
 struct Words {
-  std::string source, dest, stem, output, images_root, report;
+  std::string source, dest, stem, output, images_root, report, format;
   bool overwrite = false, quiet = false, no_deburring = false;
 };
 
 void add_overwrite(CLI::App& command, Words& w) {
   command.add_flag("--overwrite,--force", w.overwrite, "replace files that exist");
   command.add_flag("-q,--quiet", w.quiet, "no progress");
+}
+
+void add_format(CLI::App& command, Words& w) {
+  command.add_option("--format", w.format,
+                     "GDAL raster format of OUTPUT (default: from its extension, in any case: "
+                     ".tif GTiff, .gpkg GPKG, .png PNG, .asc AAIGrid, ...; none: GTiff). Into an "
+                     "existing GeoPackage the raster goes as the table named like the file, "
+                     "its other tables kept");
 }
 
 void declare(CLI::App& app, Words& w) {
@@ -47,27 +55,29 @@ void declare(CLI::App& app, Words& w) {
   exp->add_option("STEM", w.stem, "the result's path stem (STEM.raw, STEM.txt)")->required();
   exp->add_option("OUTPUT", w.output, "the GeoTIFF to write")->required();
   exp->add_option("--images-root", w.images_root, "the folder that stands for C:\\images\\");
+  add_format(*exp, w);
   add_overwrite(*exp, w);
   CLI::App* clean = app.add_subcommand("clean", "a contour raster cleaned in one step");
   clean->add_option("SOURCE", w.source, "a single-band 8-bit raster")->required();
   clean->add_option("OUTPUT", w.output, "the GeoTIFF to write")->required();
   clean->add_flag("--no-deburring", w.no_deburring, "keep the one-point spurs");
   clean->add_option("--report", w.report, "write the thinning report to FILE (- : standard error)");
+  add_format(*clean, w);
   add_overwrite(*clean, w);
 }
 
-void run(const CLI::App& app, const Words& w) {
+void work(const CLI::App& app, const Words& w, torvanelle::cli::Command& command) {
   const gis::Progress progress(!w.quiet);
   if (app.got_subcommand("import")) {
-    geo::import_raster(w.source, w.dest, {w.overwrite}, progress, std::cerr);
+    geo::import_raster(command, w.source, w.dest, progress, std::cerr);
   } else if (app.got_subcommand("export")) {
-    geo::ExportOptions o{w.overwrite, std::nullopt};
+    geo::ExportOptions o{w.format, std::nullopt};
     if (!w.images_root.empty()) o.images_root = w.images_root;
-    geo::export_result(w.stem, w.output, o, progress, std::cerr);
+    geo::export_result(command, w.stem, w.output, o, progress, std::cerr);
   } else {
-    geo::CleanOptions o{w.overwrite, !w.no_deburring, std::nullopt};
+    geo::CleanOptions o{w.format, !w.no_deburring, std::nullopt};
     if (!w.report.empty()) o.report = w.report;
-    geo::clean_raster(w.source, w.output, o, progress, std::cerr);
+    geo::clean_raster(command, w.source, w.output, o, progress, std::cerr);
   }
 }
 
@@ -78,18 +88,10 @@ int main(int argc, char** argv) {
   torvanelle::cli::follow_convention(app);
   Words w;
   declare(app, w);
-  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
-    return *status;
+  // A signal removes what the run began, then ends it with 128 + n.
   torvanelle::catch_interrupts();
-  gis::GdalSession gdal;
-  try {
-    run(app, w);
-  } catch (const std::bad_alloc&) {
-    std::cerr << "torvanelle-geo: not enough memory\n";
-    return 1;
-  } catch (const std::exception& e) {  // gis::Error, and the standard library's own failures
-    std::cerr << "torvanelle-geo: " << e.what() << '\n';
-    return 1;
-  }
-  return 0;
+  const gis::GdalSession gdal;
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  return torvanelle::cli::run(app, words, std::cout, std::cerr, w.overwrite, w.source,
+                              [&](torvanelle::cli::Command& c) { work(app, w, c); });
 }

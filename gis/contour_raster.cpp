@@ -39,14 +39,15 @@ std::optional<std::uint8_t> byte_nodata(GDALRasterBand& band) {
 
 }  // namespace
 
-ContourRaster::ContourRaster(const fs::path& path, ErrorTrap& trap, std::ostream& log)
-    : path_(path), trap_(trap), ds_(open_dataset(path, GDAL_OF_RASTER, trap)) {
+ContourRaster::ContourRaster(const std::string& path, ErrorTrap& trap, std::ostream& log,
+                             torvanelle::cli::Sources& sources)
+    : path_(path), trap_(trap), ds_(open_source(path, GDAL_OF_RASTER, trap, sources)) {
   check(*ds_, path);
   GDALRasterBand* band = ds_->GetRasterBand(1);
   nodata_ = byte_nodata(*band);
   if (const char* bits = band->GetMetadataItem("NBITS", "IMAGE_STRUCTURE");
       bits != nullptr && std::string(bits) == "1") {
-    log << "warning: " << path.string()
+    log << "warning: " << path
         << " is a 1-bit raster: its 0 and 1 are taken for contour numbers 0 and 1\n";
   }
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "gis/datasets.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
 
@@ -14,10 +15,11 @@ namespace gis {
 
 class ContourRaster {
  public:
-  /// Opens `path`. Refuses (Error naming it) a raster of several bands and pixels other than
-  /// unsigned 8-bit (signed 8-bit too). Warns on `log` about a 1-bit raster, whose two values
-  /// are not contour numbers.
-  ContourRaster(const std::filesystem::path& path, ErrorTrap& trap, std::ostream& log);
+  /// Opens `path` (any name GDAL opens) and adds its files to `sources`. Refuses (Error naming it)
+  /// a raster of several bands and pixels other than unsigned 8-bit (signed 8-bit too). Warns on
+  /// `log` about a 1-bit raster, whose two values are not contour numbers.
+  ContourRaster(const std::string& path, ErrorTrap& trap, std::ostream& log,
+                torvanelle::cli::Sources& sources);
 
   int lines() const { return ds_->GetRasterYSize(); }
   int cols() const { return ds_->GetRasterXSize(); }

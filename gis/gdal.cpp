@@ -25,6 +25,10 @@ std::string ErrorTrap::take() {
   return taken;
 }
 
+void ErrorTrap::raise_pending(const std::string& what) {
+  if (const std::string why = take(); !why.empty()) throw Error(what + ": " + why);
+}
+
 void ErrorTrap::show_as(const std::string& from, const std::string& to) {
   shown_as_.emplace_back(from, to);
 }
@@ -50,16 +54,6 @@ void CPL_STDCALL ErrorTrap::handle(CPLErr kind, CPLErrorNum, const char* message
 Error failure(ErrorTrap& trap, const std::string& what) {
   const std::string why = trap.take();
   return Error(why.empty() ? what : what + ": " + why);
-}
-
-GDALDatasetUniquePtr open_dataset(const std::filesystem::path& path, unsigned flags,
-                                  ErrorTrap& trap) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) throw Error(path.string() + ": no such file");
-  GDALDatasetUniquePtr ds(
-      GDALDataset::Open(path.string().c_str(), flags | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
-  if (!ds) throw failure(trap, "cannot read " + path.string());
-  return ds;
 }
 
 GDALDriver& driver(const char* name) {

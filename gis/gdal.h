@@ -18,13 +18,12 @@
 #include <cpl_progress.h>
 #include <gdal_priv.h>
 
+#include "cli/outputs.h"
+
 namespace gis {
 
 /// A failure that ends a command; what() says what went wrong and names the file.
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using Error = torvanelle::cli::Error;
 
 /// GDAL from driver registration to GDALDestroy(): one per process, held by main or a test
 /// environment. Also turns off the .aux.xml files GDAL would otherwise leave beside the rasters
@@ -52,6 +51,11 @@ class ErrorTrap {
   /// empty when there was none.
   std::string take();
 
+  /// Throws the failure GDAL reported and nobody took, as `what` + ": " + it: a failure that
+  /// did not stop a call (a coordinate system that PROJ could not resolve) still fails the
+  /// command rather than change its result unseen.
+  void raise_pending(const std::string& what);
+
   /// From now on, `from` in GDAL's messages reads `to`.
   void show_as(const std::string& from, const std::string& to);
   /// `text` with every path told to show_as replaced.
@@ -66,11 +70,6 @@ class ErrorTrap {
 
 /// `what` + ": " + the trapped failure, or `what` alone when GDAL said nothing.
 Error failure(ErrorTrap& trap, const std::string& what);
-
-/// Opens `path` read-only as a raster (`flags` GDAL_OF_RASTER) or vector (GDAL_OF_VECTOR).
-/// Throws Error naming it when it does not exist or GDAL cannot read it.
-GDALDatasetUniquePtr open_dataset(const std::filesystem::path& path, unsigned flags,
-                                  ErrorTrap& trap);
 
 /// The registered driver `name` ("GTiff", "ENVI"); throws Error when GDAL has no such driver.
 GDALDriver& driver(const char* name);

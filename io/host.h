@@ -51,6 +51,29 @@ class FileLock {
   std::intptr_t handle_ = -1;  ///< a file descriptor, or a Windows HANDLE
 };
 
+/// Marks the folder `path` as this process's own for as long as the object lives, so that
+/// another process can tell a folder in use from one left by a process that died (killed, a
+/// power cut): the claim goes with its holder however it ends.
+class FolderClaim {
+ public:
+  explicit FolderClaim(const std::string& path);
+  ~FolderClaim();
+  FolderClaim(const FolderClaim&) = delete;
+  FolderClaim& operator=(const FolderClaim&) = delete;
+
+  /// False when the folder could not be claimed (it is gone).
+  bool held() const { return handle_ != -1; }
+  /// Lets go of the claim before the object ends (the folder may then be removed on Windows).
+  void release();
+
+ private:
+  std::intptr_t handle_ = -1;  ///< a file descriptor, or a Windows HANDLE
+};
+
+/// Whether no live process holds a FolderClaim on the folder `path`: a folder a process that
+/// died had claimed, or one never claimed. False when `path` cannot be opened.
+bool unclaimed(const std::string& path);
+
 /// This process's number, to make names that no other running process uses.
 long process_id();
 

@@ -2,6 +2,7 @@
 #include "io/host.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,33 @@ FileLock::~FileLock() {
   if (!held_) return;
   unlink(path_.c_str());
   close(static_cast<int>(handle_));
+}
+
+// flock() on the folder itself: the lock is the open file description's, so it ends with the
+// process, and a try from another process fails while the holder lives.
+FolderClaim::FolderClaim(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return;
+  }
+  handle_ = fd;
+}
+
+FolderClaim::~FolderClaim() { release(); }
+
+void FolderClaim::release() {
+  if (handle_ != -1) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool unclaimed(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);
+  return free;
 }
 
 long process_id() { return static_cast<long>(getpid()); }

@@ -95,6 +95,29 @@ FileLock::~FileLock() {
   if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
+// The folder held open without FILE_SHARE_DELETE: while its holder lives, nobody can open it
+// with no sharing at all, which is the test of unclaimed(); the handle goes with the process.
+FolderClaim::FolderClaim(const std::string& path) {
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+FolderClaim::~FolderClaim() { release(); }
+
+void FolderClaim::release() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool unclaimed(const std::string& path) {
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
 long process_id() { return _getpid(); }
 
 std::uint64_t physical_memory() {

@@ -29,6 +29,11 @@ void forget_file(int ticket);
 /// make only async-signal-safe calls (the key wait puts the terminal back with it).
 void call_on_interrupt(void (*undo)());
 
+/// From now on the signals above are ignored, those already waiting in a hold included: the
+/// run's result is in place, and a signal that comes now must not report it as lost. Call it
+/// inside an InterruptsHeld.
+void ignore_interrupts();
+
 /// While one exists, the signals above wait: what is done meanwhile is done whole. (On Windows
 /// the handler, which runs on a thread of its own, waits; the thread that holds must not raise
 /// one of the signals itself.)

@@ -75,6 +75,12 @@ void catch_interrupts() {
   }
 }
 
+// A signal set to be ignored while it waits in a hold is dropped.
+void ignore_interrupts() {
+  for (const int sig : caught_signals)
+    std::signal(sig, SIG_IGN);
+}
+
 InterruptsHeld::InterruptsHeld() {
   if (holders++ > 0) return;
   sigset_t held;

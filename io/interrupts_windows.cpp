@@ -20,8 +20,16 @@ constexpr int caught_signals[] = {SIGINT, SIGTERM, SIGBREAK};
 SRWLOCK held_lock = SRWLOCK_INIT;
 int holders = 0;  // only the outermost holder takes and lets go of the lock
 
+// Set once the run's result is in place: a handler already waiting in a hold then ends no
+// process.
+volatile LONG ignoring = 0;
+
 extern "C" void on_interrupt(int sig) {
-  AcquireSRWLockExclusive(&held_lock);  // never released: the process ends below
+  AcquireSRWLockExclusive(&held_lock);  // never released, unless ignored: the process ends below
+  if (ignoring != 0) {
+    ReleaseSRWLockExclusive(&held_lock);
+    return;
+  }
   interrupts::undo_registered();
   _exit(128 + sig);
 }
@@ -53,6 +61,13 @@ void catch_interrupts() {
   for (const int sig : caught_signals) {
     if (std::signal(sig, on_interrupt) == SIG_IGN) std::signal(sig, SIG_IGN);
   }
+}
+
+// A signal set to be ignored while it waits in a hold is dropped.
+void ignore_interrupts() {
+  ignoring = 1;
+  for (const int sig : caught_signals)
+    std::signal(sig, SIG_IGN);
 }
 
 InterruptsHeld::InterruptsHeld() {

@@ -7,7 +7,6 @@
 // default 1) repeats every pixel scale × scale times. The picture appears whole or not at all.
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +15,6 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "io/host.h"
 #include "io/interrupts.h"
 #include "preview/palette.h"
 #include "preview/png.h"
@@ -70,23 +68,28 @@ std::vector<std::uint8_t> enlarge(const std::vector<std::uint8_t>& r, int rows, 
   return big;
 }
 
-int fail(const std::string& what) {
-  std::cerr << "preview: " << what << '\n';
-  return 1;
-}
-
-/// Writes `file` to `path` whole: under a temporary name beside it, which a signal removes,
-/// then renamed over it.
-bool write_whole(const std::string& path, const std::vector<std::uint8_t>& file) {
-  const std::string temporary = path + "." + std::to_string(torvanelle::process_id()) + ".tmp";
-  const int ticket = torvanelle::remove_on_interrupt(temporary);
-  std::ofstream out(temporary, std::ios::binary);
+/// Draws the raster into the picture that `command` puts in place.
+void draw(const Args& a, torvanelle::cli::Command& command) {
+  using torvanelle::cli::Error;
+  command.sources.add(a.descriptor);
+  command.sources.add(a.raster);
+  const std::filesystem::path staged = command.outputs.add(a.picture, command.sources);
+  int rows = 0, cols = 0;
+  if (!read_size(a.descriptor, rows, cols)) throw Error("no usable size in " + a.descriptor);
+  if (static_cast<long long>(rows) * cols * a.scale * a.scale > (1LL << 28))
+    throw Error("picture too large at this scale");
+  std::ifstream in(a.raster, std::ios::binary);
+  std::vector<std::uint8_t> r(std::size_t(rows) * cols);
+  in.read(reinterpret_cast<char*>(r.data()), static_cast<std::streamsize>(r.size()));
+  if (static_cast<std::size_t>(in.gcount()) != r.size())
+    throw Error(a.raster + " holds fewer than " + std::to_string(r.size()) + " bytes");
+  const std::vector<std::uint8_t> file = png::encode_indexed(
+      cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
+  if (file.empty()) throw Error("not enough memory to compress the picture");
+  std::ofstream out(staged, std::ios::binary);
   out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   out.close();
-  const bool written = !out.fail() && torvanelle::replace_with(temporary, path);
-  if (!written) std::remove(temporary.c_str());
-  torvanelle::forget_file(ticket);
-  return written;
+  if (out.fail()) throw Error("cannot write " + a.picture);
 }
 
 }  // namespace
@@ -99,29 +102,8 @@ int main(int argc, char** argv) {
   torvanelle::cli::follow_convention(app);
   Args a;
   declare(app, a);
-  if (const auto status = torvanelle::cli::parse(app, argc, argv, std::cout, std::cerr))
-    return *status;
   torvanelle::catch_interrupts();
-  std::error_code ec;
-  if (!a.overwrite &&
-      (std::filesystem::exists(a.picture, ec) || std::filesystem::is_symlink(a.picture, ec))) {
-    return fail(a.picture + " exists: give --overwrite to replace it");
-  }
-  int rows = 0, cols = 0;
-  if (!read_size(a.descriptor, rows, cols)) return fail("no usable size in " + a.descriptor);
-  if (static_cast<long long>(rows) * cols * a.scale * a.scale > (1LL << 28)) {
-    return fail("picture too large at this scale");
-  }
-  std::ifstream in(a.raster, std::ios::binary);
-  std::vector<std::uint8_t> r(std::size_t(rows) * cols);
-  in.read(reinterpret_cast<char*>(r.data()), static_cast<std::streamsize>(r.size()));
-  if (static_cast<std::size_t>(in.gcount()) != r.size()) {
-    return fail(a.raster + " holds fewer than " + std::to_string(r.size()) + " bytes");
-  }
-
-  const std::vector<std::uint8_t> file = png::encode_indexed(
-      cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
-  if (file.empty()) return fail("not enough memory to compress the picture");
-  if (!write_whole(a.picture, file)) return fail("cannot write " + a.picture);
-  return 0;
+  return torvanelle::cli::run(app, std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                              std::cerr, a.overwrite, a.raster,
+                              [&](torvanelle::cli::Command& c) { draw(a, c); });
 }

@@ -20,6 +20,11 @@ void declare(CLI::App& app, ToolOptions& o) {
                               ->check(between(1e-6, 1e6));
   base->needs(interval);
   interval->needs(base);
+  app.add_option("--format", o.format,
+                 "GDAL raster format of OUTPUT (default: from its extension, in any case: .tif "
+                 "GTiff, .gpkg GPKG, .asc AAIGrid, ...; none: GTiff). Into an existing "
+                 "GeoPackage the model goes as the table named like the file, its other tables "
+                 "kept");
   app.add_flag("--overwrite", o.overwrite, "replace OUTPUT if it exists");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard output");
 }

@@ -11,7 +11,8 @@ namespace torvanelle::dem::tool {
 struct ToolOptions {
   std::string source;
   std::string output;
-  std::optional<double> base;      ///< elevation of contour number 0
+  std::string format;          ///< the GDAL raster format of the output; empty: from its extension
+  std::optional<double> base;  ///< elevation of contour number 0
   std::optional<double> interval;  ///< elevation between two numbers, positive
   bool overwrite = false;
   bool quiet = false;  ///< no progress

@@ -10,7 +10,6 @@
 #include <cpl_string.h>
 
 #include "gis/contour_raster.h"
-#include "gis/staging.h"
 
 namespace torvanelle::dem::tool {
 namespace {
@@ -57,32 +56,32 @@ Levels levels_of(GDALDataset& source, const std::filesystem::path& shown) {
   return {*base, *interval};
 }
 
-void write_model(const std::filesystem::path& path, const Model& model, const gis::Georef& g,
-                 const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
-                 const std::filesystem::path& shown) {
+std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
+                                                       const std::filesystem::path& output,
+                                                       const std::string& format, int cols,
+                                                       int rows, gis::ErrorTrap& trap) {
   CPLStringList options;
   options.SetNameValue("TILED", "YES");
   options.SetNameValue("COMPRESS", "DEFLATE");
   options.SetNameValue("PREDICTOR", "3");  // floating point: differences compress better
   options.SetNameValue("BIGTIFF", "IF_SAFER");
   options.SetNameValue("NUM_THREADS", "ALL_CPUS");
-  GDALDatasetUniquePtr ds(gis::driver("GTiff").Create(path.string().c_str(), model.cols, model.rows,
-                                                      1, GDT_Float32, options.List()));
-  if (!ds || !describe_output(*ds, model, g))
+  return gis::create_raster_output(command, output, format, cols, rows, GDT_Float32, options, trap);
+}
+
+void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
+                 const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
+                 const std::filesystem::path& shown) {
+  if (!describe_output(out.dataset(), model, g))
     throw gis::failure(trap, "cannot create " + shown.string());
   const int step = gis::chunk_rows(model.cols * 4);
   for (int first = 0; first < model.rows; first += step) {
     const int count = std::min(step, model.rows - first);
-    float* rows = const_cast<float*>(model.z.data()) + static_cast<std::size_t>(first) * model.cols;
-    if (ds->GetRasterBand(1)->RasterIO(GF_Write, 0, first, model.cols, count, rows, model.cols,
-                                       count, GDT_Float32, 0, 0, nullptr) != CE_None) {
-      throw gis::failure(trap, "cannot write " + shown.string());
-    }
+    out.write(first, count, model.z.data() + static_cast<std::size_t>(first) * model.cols);
     // The last tiles are compressed and written when the file closes: keep a tenth for that.
     progress.at(0.9 * (first + count) / model.rows);
   }
-  gis::close(ds, trap, shown);
-  gis::verify_raster(path, model.rows, model.cols, shown, trap);
+  out.finish(g);
   progress.at(1);
 }
 

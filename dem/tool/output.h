@@ -2,10 +2,14 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <string>
 
+#include "cli/cli.h"
 #include "dem/dem.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
+#include "gis/raster_output.h"
 
 namespace torvanelle::dem::tool {
 
@@ -22,10 +26,18 @@ inline constexpr const char* highest_key = "ELEVATION_MAX";
 /// `shown` when either is missing or not a number, or the interval is not positive.
 Levels levels_of(GDALDataset& source, const std::filesystem::path& shown);
 
-/// Writes `model` as the GeoTIFF `path` (Float32, DEFLATE, tiled, nodata NaN), placed by `g`
-/// (the parts it has), its range as `lowest_key` and `highest_key`; then checks that GDAL reads
-/// it whole. Throws gis::Error naming `shown` when GDAL fails (write it in a Staging).
-void write_model(const std::filesystem::path& path, const Model& model, const gis::Georef& g,
+/// Declares `output` an output of `command` and creates it: cols x rows Float32 pixels in the
+/// format `format` names, else its extension (a GeoTIFF: DEFLATE with the floating-point
+/// predictor, tiled).
+std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
+                                                       const std::filesystem::path& output,
+                                                       const std::string& format, int cols,
+                                                       int rows, gis::ErrorTrap& trap);
+
+/// Writes `model` into `out` (nodata NaN), placed by `g` (the parts it has), its range as
+/// `lowest_key` and `highest_key`; then checks that GDAL reads it back whole and the same.
+/// Throws gis::Error naming `shown` when GDAL fails.
+void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
                  const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown);
 

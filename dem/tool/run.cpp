@@ -5,7 +5,6 @@
 #include "dem/tool/options.h"
 #include "dem/tool/output.h"
 #include "gis/contour_raster.h"
-#include "gis/staging.h"
 
 namespace torvanelle::dem::tool {
 namespace {
@@ -25,9 +24,8 @@ struct Source {
   Levels levels;
 };
 
-Source read_source(const ToolOptions& o, const gis::Progress& progress, gis::ErrorTrap& trap,
+Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::Progress& progress,
                    std::ostream& err) {
-  gis::ContourRaster raster(o.source, trap, err);
   Source s;
   s.levels = o.base ? Levels{*o.base, *o.interval} : levels_of(raster.dataset(), o.source);
   s.image = vect::Image(raster.lines(), raster.cols());
@@ -38,17 +36,18 @@ Source read_source(const ToolOptions& o, const gis::Progress& progress, gis::Err
   return s;
 }
 
-void model_to_file(const ToolOptions& o, std::ostream& err) {
+void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
   gis::ErrorTrap trap(err);
-  gis::check_destination(o.output, o.overwrite, {o.source});
   const gis::Progress progress(!o.quiet);
-  Source source = read_source(o, progress, trap, err);
+  gis::ContourRaster raster(o.source, trap, err, command.sources);
+  const auto out =
+      create_model_output(command, o.output, o.format, raster.cols(), raster.lines(), trap);
+  Source source = read_source(raster, o, progress, err);
   Model model = elevation_model(source.image, source.levels);
   source.image = vect::Image();
   progress.stage(0.1, 0.8).at(1);
-  gis::Staging staging(o.output, trap);
-  write_model(staging.path(), model, source.georef, progress.stage(0.8, 1), trap, o.output);
-  staging.commit(o.overwrite, {o.source});
+  write_model(*out, model, source.georef, progress.stage(0.8, 1), trap, o.output);
+  trap.raise_pending("cannot write " + o.output);
   progress.done();
 }
 
@@ -59,7 +58,8 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   torvanelle::cli::follow_convention(app);
   ToolOptions o;
   declare(app, o);
-  return torvanelle::cli::run(app, words, out, err, o.source, [&] { model_to_file(o, err); });
+  return torvanelle::cli::run(app, words, out, err, o.overwrite, o.source,
+                              [&](cli::Command& c) { model_to_file(o, c, err); });
 }
 
 }  // namespace torvanelle::dem::tool

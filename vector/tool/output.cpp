@@ -98,11 +98,32 @@ void check_format(const std::string& format) {
   if (!lines) throw Error("'" + format + "' cannot hold line geometry: choose another format");
 }
 
-long long write_lines(const fs::path& path, const ToolOptions& o, const Source& source,
-                      const std::vector<Line>& lines, const gis::Progress::Stage& progress,
-                      gis::ErrorTrap& trap) {
-  GDALDriver* driver = vector_driver(o.format);
-  GDALDatasetUniquePtr d(driver->Create(path.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+bool is_container(const ToolOptions& o) {
+  std::error_code ec;
+  return (EQUAL(o.format.c_str(), "GPKG") || EQUAL(o.format.c_str(), "SQLite")) &&
+         fs::exists(o.output, ec);
+}
+
+long long write_lines(const fs::path& path, const ToolOptions& o, bool overwrite,
+                      const Source& source, const std::vector<Line>& lines,
+                      const gis::Progress::Stage& progress, gis::ErrorTrap& trap) {
+  GDALDatasetUniquePtr d;
+  if (is_container(o)) {
+    // A copy of the user's file: its other layers and tables stay as they are.
+    d.reset(GDALDataset::Open(path.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+    if (!d) throw gis::failure(trap, "cannot read " + o.output);
+    for (int i = 0; i < d->GetLayerCount(); ++i) {
+      if (!EQUAL(d->GetLayer(i)->GetName(), o.layer.c_str())) continue;
+      if (!overwrite)
+        throw Error(o.output + " already holds a layer " + o.layer +
+                    ": give --overwrite to replace it, or --layer another name");
+      if (d->DeleteLayer(i) != OGRERR_NONE)
+        throw gis::failure(trap, "cannot replace the layer " + o.layer + " of " + o.output);
+      break;
+    }
+  } else {
+    d.reset(vector_driver(o.format)->Create(path.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+  }
   if (!d) throw gis::failure(trap, "cannot create " + o.output);
   OGRLayer& layer = create_layer(*d, o, source, trap);
   // One transaction for all the features: GeoPackage writes them many times faster so.

@@ -1,7 +1,8 @@
 #include "vector/tool/run.h"
 
 #include "cli/cli.h"
-#include "gis/staging.h"
+#include "gis/contour_raster.h"
+#include "gis/datasets.h"
 #include "vector/framed.h"
 #include "vector/tool/options.h"
 #include "vector/tool/output.h"
@@ -10,6 +11,8 @@
 
 namespace torvanelle::vect::tool {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* about =
     "Turns a raster of contour numbers (one band, 8 bits: 0 to 254 a contour number, 255 or the\n"
@@ -35,18 +38,18 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Pro
   return lines;
 }
 
-void vectorise_to_file(const ToolOptions& o, std::ostream& err) {
+void vectorise_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
   gis::ErrorTrap trap(err);
   check_format(o.format);
-  gis::check_destination(o.output, o.overwrite, {o.source});
   const gis::Progress progress(!o.quiet);
-  Source source = read_source(o.source, progress.stage(0, 0.15), trap, err);
+  gis::ContourRaster raster(o.source, trap, err, command.sources);
+  const fs::path staged = gis::add_output(command, o.output, trap, {}, is_container(o));
+  Source source = read_source(raster, progress.stage(0, 0.15), err);
   const std::vector<Line> lines = vectorise(source, o, progress, err);
-  gis::Staging staging(o.output, trap);
-  const long long written =
-      write_lines(staging.path(), o, source, lines, progress.stage(0.6, 1), trap);
-  gis::verify_vector(staging.path(), o.layer, written, o.output, trap);
-  staging.commit(o.overwrite, {o.source});
+  const long long written = write_lines(staged, o, command.outputs.overwrite(), source, lines,
+                                        progress.stage(0.6, 1), trap);
+  gis::verify_vector(staged, o.layer, written, o.output, trap);
+  trap.raise_pending("cannot write " + o.output);
   progress.done();
 }
 
@@ -57,7 +60,8 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   torvanelle::cli::follow_convention(app);
   ToolOptions o;
   declare(app, o);
-  return torvanelle::cli::run(app, words, out, err, o.source, [&] { vectorise_to_file(o, err); });
+  return torvanelle::cli::run(app, words, out, err, o.overwrite, o.source,
+                              [&](cli::Command& c) { vectorise_to_file(o, c, err); });
 }
 
 }  // namespace torvanelle::vect::tool

@@ -1,12 +1,9 @@
 #include "vector/tool/source.h"
 
-#include "gis/contour_raster.h"
-
 namespace torvanelle::vect::tool {
 
-Source read_source(const std::filesystem::path& path, const gis::Progress::Stage& progress,
-                   gis::ErrorTrap& trap, std::ostream& log) {
-  gis::ContourRaster raster(path, trap, log);
+Source read_source(gis::ContourRaster& raster, const gis::Progress::Stage& progress,
+                   std::ostream& log) {
   Source s;
   s.image = Image(raster.lines(), raster.cols());
   raster.read(0, raster.lines(), s.image.px.data(), &progress);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "gis/contour_raster.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
 #include "vector/lines.h"
@@ -16,9 +17,9 @@ struct Source {
   gis::Georef georef;
 };
 
-/// Reads the raster at `path` whole, nodata pixels made no_line. Throws gis::Error naming it
-/// when it cannot be opened or is not a contour raster; warnings go to `log`.
-Source read_source(const std::filesystem::path& path, const gis::Progress::Stage& progress,
-                   gis::ErrorTrap& trap, std::ostream& log);
+/// Reads `raster` whole, nodata pixels made no_line. Throws gis::Error naming it when it cannot
+/// be read; warnings go to `log`.
+Source read_source(gis::ContourRaster& raster, const gis::Progress::Stage& progress,
+                   std::ostream& log);
 
 }  // namespace torvanelle::vect::tool
