@@ -132,7 +132,8 @@ void Outputs::check(const fs::path& path, const Sources& sources, bool container
   if (!fs::is_directory(folder, ec))
     throw Error(path.string() + ": the folder " + folder.string() + " does not exist");
   if (sources.holds(path))
-    throw Error(path.string() + " is read by this command: a tool never writes over its source");
+    throw Error(path.string() +
+                " is the source or a file it is made of: a tool never writes over what it reads");
   for (const auto& o : outputs_) {
     const bool named = same_file(o->path, path) ||
                        std::any_of(o->beside.begin(), o->beside.end(),
@@ -232,7 +233,9 @@ void Outputs::commit(const Sources& sources) {
     for (const fs::path& name : names) {
       const fs::path target = folder / name;
       if (sources.holds(target))
-        throw Error(target.string() + " is read by this command: a tool never writes over it");
+        throw Error(
+            target.string() +
+            " is the source or a file it is made of: a tool never writes over what it reads");
       refuse_special(target, "the output");
       std::error_code ec;
       if (fs::is_directory(target, ec)) throw Error(target.string() + " is a folder, not a file");

@@ -51,9 +51,9 @@ TEST(Outputs, EachDestinationIsRefusedOrLetThrough) {
       {dir / "new.gpkg", false, ""},
       {dir / "taken.gpkg", true, ""},
       {dir / "taken.gpkg", false, "taken.gpkg exists: give --overwrite"},
-      {dir / "source.tif", true, "source.tif is read by this command"},
-      {dir / "member.tif", true, "member.tif is read by this command"},
-      {dir / "." / "source.tif", true, "is read by this command"},
+      {dir / "source.tif", true, "source.tif is the source"},
+      {dir / "member.tif", true, "member.tif is the source"},
+      {dir / "." / "source.tif", true, "is the source"},
       {dir / "missing" / "out.gpkg", true, "the folder " + (dir / "missing").string()},
       {dir / "folder.tif", true, "folder.tif is a folder"},
   };
@@ -63,8 +63,8 @@ TEST(Outputs, EachDestinationIsRefusedOrLetThrough) {
   fs::create_symlink(dir / "nowhere", dir / "dangling.gpkg");
   ASSERT_EQ(mkfifo((dir / "fifo.tif").c_str(), 0600), 0);
   cases.insert(cases.end(), {
-                                {dir / "link.tif", true, "link.tif is read by this command"},
-                                {dir / "hard.tif", true, "hard.tif is read by this command"},
+                                {dir / "link.tif", true, "link.tif is the source"},
+                                {dir / "hard.tif", true, "hard.tif is the source"},
                                 {dir / "dangling.gpkg", false, "dangling.gpkg exists"},
                                 {dir / "fifo.tif", true, "fifo.tif is a FIFO, not a regular file"},
                                 {"/dev/null", true, "/dev/null is a device, not a regular file"},

@@ -408,7 +408,8 @@ TEST_F(GeoTool, RefusedExportsSayWhyAndWriteNothing) {
       {"export " + s + "five out.tif", "five.txt does not hold the six integers of a descriptor"},
       {"export " + s + "fifo out.tif", "pipe.raw as its input image, which is not a regular file"},
       {"export " + s + "good taken.tif", "taken.tif exists: give --overwrite"},
-      {"export --overwrite " + s + "good " + s + "good.raw", "good.raw is the source"},
+      {"export --overwrite --format GTiff " + s + "good " + s + "good.raw",
+       "good.raw is the source"},
       {"export " + s + "good elsewhere/out.tif", "the folder elsewhere does not exist"},
   };
   const std::set<std::string> before = files();

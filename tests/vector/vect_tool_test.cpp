@@ -277,7 +277,8 @@ TEST(VectTool, BuiltProgramWritesTheLinesAndRefusesWithStatusOne) {
       std::system((program + " " + dir / "sheet.tif" + " " + dir / "l.gpkg" + quiet).c_str());
   EXPECT_TRUE(WIFEXITED(refused) && WEXITSTATUS(refused) == 1);
   const std::string message = support::read_file(dir / "err.txt");
-  EXPECT_NE(message.find("exists: give --overwrite to replace it"), std::string::npos) << message;
+  EXPECT_NE(message.find("already holds a layer contours: give --overwrite"), std::string::npos)
+      << message;
 }
 
 }  // namespace

@@ -99,9 +99,12 @@ void check_format(const std::string& format) {
 }
 
 bool is_container(const ToolOptions& o) {
+  if (!EQUAL(o.format.c_str(), "GPKG") && !EQUAL(o.format.c_str(), "SQLite")) return false;
   std::error_code ec;
-  return (EQUAL(o.format.c_str(), "GPKG") || EQUAL(o.format.c_str(), "SQLite")) &&
-         fs::exists(o.output, ec);
+  if (!fs::is_regular_file(o.output, ec)) return false;
+  // A file of another kind under the name is no container: it is replaced whole, if at all.
+  GDALDriverH found = GDALIdentifyDriver(o.output.c_str(), nullptr);
+  return found != nullptr && EQUAL(GDALGetDriverShortName(found), o.format.c_str());
 }
 
 long long write_lines(const fs::path& path, const ToolOptions& o, bool overwrite,
