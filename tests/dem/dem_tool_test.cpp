@@ -7,11 +7,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "dem/tool/output.h"
 #include "dem/tool/run.h"
 #include "gdal_environment.h"
 #include "support.h"
@@ -155,24 +158,86 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 false,
                 1,
-                "BASE = 'x' is not a number"},
-        Refusal{"IntervalNotPositive",
+                "lines.tif: the metadata item BASE must be a number from -1000000000 to "
+                "1000000000, not 'x'"},
+        // Levels no Float32 holds: the model would be +inf everywhere.
+        Refusal{"LevelsTooLarge",
+                {"BASE", "1e300", "INTERVAL", "1e300"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "lines.tif: the metadata item BASE must be a number from -1000000000 to "
+                "1000000000, not '1e300'"},
+        Refusal{"BaseInfinite",
+                {"BASE", "-inf", "INTERVAL", "1"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "BASE must be a number from -1000000000 to 1000000000, not '-inf'"},
+        Refusal{"IntervalNotANumber",
+                {"BASE", "1", "INTERVAL", "nan"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "INTERVAL must be a number from 1e-06 to 1000000, not 'nan'"},
+        Refusal{"IntervalZero",
+                {"BASE", "1", "INTERVAL", "0"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "INTERVAL must be a number from 1e-06 to 1000000, not '0'"},
+        Refusal{"IntervalNegative",
                 {"BASE", "1", "INTERVAL", "-2"},
                 GDT_Byte,
                 {},
                 false,
                 1,
-                "INTERVAL must be positive"},
-        Refusal{"OptionIntervalNotPositive",
+                "INTERVAL must be a number from 1e-06 to 1000000, not '-2'"},
+        Refusal{"OptionIntervalZero",
                 {},
                 GDT_Byte,
                 {"--base", "0", "--interval", "0"},
                 false,
                 2,
-                "--interval"},
+                "--interval: must be a number from 1e-06 to 1000000, not '0'"},
+        Refusal{"OptionBaseTooLarge",
+                levels,
+                GDT_Byte,
+                {"--base", "1e300", "--interval", "1"},
+                false,
+                2,
+                "--base: must be a number from -1000000000 to 1000000000, not '1e300'"},
         Refusal{"BaseWithoutInterval", {}, GDT_Byte, {"--base", "0"}, false, 2, "--interval"},
         Refusal{"FloatPixels", levels, GDT_Float32, {}, false, 1, "lines.tif"},
         Refusal{"ExistingOutput", levels, GDT_Byte, {}, true, 1, "--overwrite"}),
     [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// Levels in range never give an infinite elevation; were one to appear all the same, the writer
+// refuses it before creating the file. NaN is nodata and goes through.
+TEST_F(DemTool, NoInfiniteElevationIsWritten) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<float, bool>> cases = {
+      {inf, true}, {-inf, true}, {torvanelle::dem::nodata, false}};
+  for (const auto& [value, refused] : cases) {
+    torvanelle::dem::Model model{2, 2, {1, 2, value, 3}, 1, 3};
+    const fs::path path = at(std::to_string(value) + ".tif");
+    gis::ErrorTrap trap(std::cerr);
+    const gis::Progress progress(false);
+    try {
+      torvanelle::dem::tool::write_model(path, model, {}, progress.stage(0, 1), trap, "dem.tif");
+      EXPECT_FALSE(refused) << value;
+    } catch (const gis::Error& e) {
+      EXPECT_TRUE(refused) << e.what();
+      EXPECT_STREQ(e.what(),
+                   "cannot write dem.tif: the elevation model holds an infinite elevation, at "
+                   "row 1, column 0");
+    }
+    EXPECT_EQ(fs::exists(path), !refused) << value;
+  }
+}
 
 }  // namespace
