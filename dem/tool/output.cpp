@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,16 @@ Levels levels_of(GDALDataset& source, const std::filesystem::path& shown) {
                      "metadata items BASE and INTERVAL");
   }
   return {*base, *interval};
+}
+
+void check_lines(const vect::Image& contours, const std::filesystem::path& shown) {
+  const bool any = std::any_of(contours.px.begin(), contours.px.end(),
+                               [](std::uint8_t v) { return v != vect::no_line; });
+  if (!any) {
+    // The model would be nodata everywhere: a wrong band or nodata value, not a map to keep.
+    throw gis::Error(shown.string() +
+                     " holds no contour line: every pixel is 255 or the band's nodata value");
+  }
 }
 
 void write_model(const std::filesystem::path& path, const Model& model, const gis::Georef& g,

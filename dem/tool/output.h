@@ -1,4 +1,4 @@
-// What torvanelle-dem reads besides the pixels, and the GeoTIFF it writes.
+// What torvanelle-dem checks and reads besides the pixels, and the GeoTIFF it writes.
 #pragma once
 
 #include <filesystem>
@@ -6,6 +6,7 @@
 #include "dem/dem.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
+#include "vector/lines.h"
 
 namespace torvanelle::dem::tool {
 
@@ -22,6 +23,9 @@ inline constexpr const char* highest_key = "ELEVATION_MAX";
 /// `shown` when either is missing, and the item and its accepted range too when it is not a
 /// number within what the command line accepts (base_range, interval_range).
 Levels levels_of(GDALDataset& source, const std::filesystem::path& shown);
+
+/// Refuses (gis::Error naming `shown`) a source whose pixels hold no contour line at all.
+void check_lines(const vect::Image& contours, const std::filesystem::path& shown);
 
 /// Writes `model` as the GeoTIFF `path` (Float32, DEFLATE, tiled, nodata NaN), placed by `g`
 /// (the parts it has), its range as `lowest_key` and `highest_key`; then checks that GDAL reads

@@ -28,10 +28,11 @@ struct Closer {
 };
 using Dataset = std::unique_ptr<GDALDataset, Closer>;
 
-/// A 20 × 20 source: vertical lines of numbers 1, 2 and 3 in columns 4, 9 and 14, UTM zone 32N,
-/// 5 m pixels from (500000, 5000000), nodata 255; `items` as metadata ("BASE", "100", ...).
+/// A 20 × 20 source: vertical lines of numbers 1, 2 and 3 in columns 4, 9 and 14 (none when not
+/// `lines`), UTM zone 32N, 5 m pixels from (500000, 5000000), nodata 255; `items` as metadata
+/// ("BASE", "100", ...).
 void write_source(const fs::path& path, const std::vector<std::string>& items,
-                  GDALDataType type = GDT_Byte) {
+                  GDALDataType type = GDT_Byte, bool lines = true) {
   Dataset d(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.string().c_str(), 20, 20,
                                                                      1, type, nullptr));
   ASSERT_TRUE(d);
@@ -44,7 +45,7 @@ void write_source(const fs::path& path, const std::vector<std::string>& items,
     d->SetMetadataItem(items[k].c_str(), items[k + 1].c_str());
   }
   std::vector<std::uint8_t> px(400, 255);
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 20 && lines; ++i) {
     for (int n = 1; n <= 3; ++n)
       px[static_cast<std::size_t>(i * 20 + 5 * n - 1)] = static_cast<std::uint8_t>(n);
   }
@@ -119,7 +120,8 @@ struct Refusal {
   std::vector<std::string> options;
   bool output_exists;
   int status;
-  std::string said;  // a part of the message
+  std::string said;   // a part of the message
+  bool lines = true;  // the source draws its three lines
 };
 
 void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
@@ -128,7 +130,7 @@ class Refused : public DemTool, public testing::WithParamInterface<Refusal> {};
 
 TEST_P(Refused, SaysWhyAndLeavesTheOutputAlone) {
   const Refusal& c = GetParam();
-  write_source(at("lines.tif"), c.items, c.type);
+  write_source(at("lines.tif"), c.items, c.type, c.lines);
   if (c.output_exists) std::ofstream(at("dem.tif")) << "before";
   std::vector<std::string> words = {at("lines.tif"), at("dem.tif"), "-q"};
   words.insert(words.end(), c.options.begin(), c.options.end());
@@ -197,6 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
                 false,
                 1,
                 "INTERVAL must be a number from 1e-06 to 1000000, not '-2'"},
+        Refusal{"NoLineAtAll",
+                levels,
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "lines.tif holds no contour line: every pixel is 255 or the band's nodata value",
+                false},
         Refusal{"OptionIntervalZero",
                 {},
                 GDT_Byte,

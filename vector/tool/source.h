@@ -17,7 +17,7 @@ struct Source {
 };
 
 /// Reads the raster at `path` whole, nodata pixels made no_line. Throws gis::Error naming it
-/// when it cannot be opened or is not a contour raster; warnings go to `log`.
+/// when it cannot be opened, is not a contour raster or holds no line; warnings go to `log`.
 Source read_source(const std::filesystem::path& path, const gis::Progress::Stage& progress,
                    gis::ErrorTrap& trap, std::ostream& log);
 
