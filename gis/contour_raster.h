@@ -21,6 +21,8 @@ class ContourRaster {
   ContourRaster(const std::string& path, ErrorTrap& trap, std::ostream& log,
                 torvanelle::cli::Sources& sources);
 
+  /// The name it was opened by.
+  const std::filesystem::path& name() const { return path_; }
   int lines() const { return ds_->GetRasterYSize(); }
   int cols() const { return ds_->GetRasterXSize(); }
   GDALDataset& dataset() { return *ds_; }

@@ -12,12 +12,12 @@ void declare(CLI::App& app, ToolOptions& o) {
   CLI::Option* base = app.add_option("--base", o.base,
                                      "elevation of contour number 0 (default: the source's "
                                      "metadata item BASE)")
-                          ->check(between(-1e9, 1e9));
+                          ->check(between(base_range.low, base_range.high));
   CLI::Option* interval = app.add_option("--interval", o.interval,
                                          "elevation between two numbers, positive: `elevation` "
                                          "= base + number x interval (default: the source's "
                                          "metadata item INTERVAL)")
-                              ->check(between(1e-6, 1e6));
+                              ->check(between(interval_range.low, interval_range.high));
   base->needs(interval);
   interval->needs(base);
   app.add_option("--format", o.format,

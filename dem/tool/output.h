@@ -1,4 +1,4 @@
-// What torvanelle-dem reads besides the pixels, and the GeoTIFF it writes.
+// What torvanelle-dem checks and reads besides the pixels, and the GeoTIFF it writes.
 #pragma once
 
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include "gis/gdal.h"
 #include "gis/georef.h"
 #include "gis/raster_output.h"
+#include "vector/lines.h"
 
 namespace torvanelle::dem::tool {
 
@@ -23,7 +24,8 @@ inline constexpr const char* lowest_key = "ELEVATION_MIN";
 inline constexpr const char* highest_key = "ELEVATION_MAX";
 
 /// The levels of `source`: base and interval from its metadata items. Throws gis::Error naming
-/// `shown` when either is missing or not a number, or the interval is not positive.
+/// `shown` when either is missing, and the item and its accepted range too when it is not a
+/// number within what the command line accepts (base_range, interval_range).
 Levels levels_of(GDALDataset& source, const std::filesystem::path& shown);
 
 /// Declares `output` an output of `command` and creates it: cols x rows Float32 pixels in the
@@ -37,6 +39,9 @@ std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
 /// Writes `model` into `out` (nodata NaN), placed by `g` (the parts it has), its range as
 /// `lowest_key` and `highest_key`; then checks that GDAL reads it back whole and the same.
 /// Throws gis::Error naming `shown` when GDAL fails.
+/// Refuses (gis::Error naming `shown`) a source whose pixels hold no contour line at all.
+void check_lines(const vect::Image& contours, const std::filesystem::path& shown);
+
 void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
                  const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown);

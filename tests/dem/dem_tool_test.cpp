@@ -7,11 +7,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "dem/tool/output.h"
 #include "dem/tool/run.h"
 #include "gdal_environment.h"
 #include "support.h"
@@ -25,10 +28,11 @@ struct Closer {
 };
 using Dataset = std::unique_ptr<GDALDataset, Closer>;
 
-/// A 20 × 20 source: vertical lines of numbers 1, 2 and 3 in columns 4, 9 and 14, UTM zone 32N,
-/// 5 m pixels from (500000, 5000000), nodata 255; `items` as metadata ("BASE", "100", ...).
+/// A 20 × 20 source: vertical lines of numbers 1, 2 and 3 in columns 4, 9 and 14 (none when not
+/// `lines`), UTM zone 32N, 5 m pixels from (500000, 5000000), nodata 255; `items` as metadata
+/// ("BASE", "100", ...).
 void write_source(const fs::path& path, const std::vector<std::string>& items,
-                  GDALDataType type = GDT_Byte) {
+                  GDALDataType type = GDT_Byte, bool lines = true) {
   Dataset d(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.string().c_str(), 20, 20,
                                                                      1, type, nullptr));
   ASSERT_TRUE(d);
@@ -41,7 +45,7 @@ void write_source(const fs::path& path, const std::vector<std::string>& items,
     d->SetMetadataItem(items[k].c_str(), items[k + 1].c_str());
   }
   std::vector<std::uint8_t> px(400, 255);
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 20 && lines; ++i) {
     for (int n = 1; n <= 3; ++n)
       px[static_cast<std::size_t>(i * 20 + 5 * n - 1)] = static_cast<std::uint8_t>(n);
   }
@@ -116,7 +120,8 @@ struct Refusal {
   std::vector<std::string> options;
   bool output_exists;
   int status;
-  std::string said;  // a part of the message
+  std::string said;   // a part of the message
+  bool lines = true;  // the source draws its three lines
 };
 
 void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
@@ -125,7 +130,7 @@ class Refused : public DemTool, public testing::WithParamInterface<Refusal> {};
 
 TEST_P(Refused, SaysWhyAndLeavesTheOutputAlone) {
   const Refusal& c = GetParam();
-  write_source(at("lines.tif"), c.items, c.type);
+  write_source(at("lines.tif"), c.items, c.type, c.lines);
   if (c.output_exists) std::ofstream(at("dem.tif")) << "before";
   std::vector<std::string> words = {at("lines.tif"), at("dem.tif"), "-q"};
   words.insert(words.end(), c.options.begin(), c.options.end());
@@ -155,24 +160,95 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 false,
                 1,
-                "BASE = 'x' is not a number"},
-        Refusal{"IntervalNotPositive",
+                "lines.tif: the metadata item BASE must be a number from -1000000000 to "
+                "1000000000, not 'x'"},
+        // Levels no Float32 holds: the model would be +inf everywhere.
+        Refusal{"LevelsTooLarge",
+                {"BASE", "1e300", "INTERVAL", "1e300"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "lines.tif: the metadata item BASE must be a number from -1000000000 to "
+                "1000000000, not '1e300'"},
+        Refusal{"BaseInfinite",
+                {"BASE", "-inf", "INTERVAL", "1"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "BASE must be a number from -1000000000 to 1000000000, not '-inf'"},
+        Refusal{"IntervalNotANumber",
+                {"BASE", "1", "INTERVAL", "nan"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "INTERVAL must be a number from 1e-06 to 1000000, not 'nan'"},
+        Refusal{"IntervalZero",
+                {"BASE", "1", "INTERVAL", "0"},
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "INTERVAL must be a number from 1e-06 to 1000000, not '0'"},
+        Refusal{"IntervalNegative",
                 {"BASE", "1", "INTERVAL", "-2"},
                 GDT_Byte,
                 {},
                 false,
                 1,
-                "INTERVAL must be positive"},
-        Refusal{"OptionIntervalNotPositive",
+                "INTERVAL must be a number from 1e-06 to 1000000, not '-2'"},
+        Refusal{"NoLineAtAll",
+                levels,
+                GDT_Byte,
+                {},
+                false,
+                1,
+                "lines.tif holds no contour line: every pixel is 255 or the band's nodata value",
+                false},
+        Refusal{"OptionIntervalZero",
                 {},
                 GDT_Byte,
                 {"--base", "0", "--interval", "0"},
                 false,
                 2,
-                "--interval"},
+                "--interval: must be a number from 1e-06 to 1000000, not '0'"},
+        Refusal{"OptionBaseTooLarge",
+                levels,
+                GDT_Byte,
+                {"--base", "1e300", "--interval", "1"},
+                false,
+                2,
+                "--base: must be a number from -1000000000 to 1000000000, not '1e300'"},
         Refusal{"BaseWithoutInterval", {}, GDT_Byte, {"--base", "0"}, false, 2, "--interval"},
         Refusal{"FloatPixels", levels, GDT_Float32, {}, false, 1, "lines.tif"},
         Refusal{"ExistingOutput", levels, GDT_Byte, {}, true, 1, "--overwrite"}),
     [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// Levels in range never give an infinite elevation; were one to appear all the same, the writer
+// refuses it before writing a pixel. NaN is nodata and goes through.
+TEST_F(DemTool, NoInfiniteElevationIsWritten) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<float, bool>> cases = {
+      {inf, true}, {-inf, true}, {torvanelle::dem::nodata, false}};
+  for (const auto& [value, refused] : cases) {
+    torvanelle::dem::Model model{2, 2, {1, 2, value, 3}, 1, 3};
+    const fs::path path = at(std::to_string(value) + ".tif");
+    gis::ErrorTrap trap(std::cerr);
+    const gis::Progress progress(false);
+    try {
+      gis::RasterOutput out(gis::driver("GTiff"), path, 2, 2, GDT_Float32, CPLStringList(), trap,
+                            "dem.tif");
+      torvanelle::dem::tool::write_model(out, model, {}, progress.stage(0, 1), trap, "dem.tif");
+      EXPECT_FALSE(refused) << value;
+    } catch (const gis::Error& e) {
+      EXPECT_TRUE(refused) << e.what();
+      EXPECT_STREQ(e.what(),
+                   "cannot write dem.tif: the elevation model holds an infinite elevation, at "
+                   "row 1, column 0");
+    }
+  }
+}
 
 }  // namespace

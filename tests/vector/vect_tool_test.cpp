@@ -232,6 +232,7 @@ TEST(VectTool, Refusals) {
   write_geotiff(dir / "sheet.tif", sheet);
   write_geotiff(dir / "deep.tif", sheet, GDT_UInt16);
   write_geotiff(dir / "rgb.tif", sheet, GDT_Byte, 3);
+  write_geotiff(dir / "blank.tif", {"....", "...."});
   support::write_file(dir / "taken.gpkg", "mine");
   support::write_file(dir / "family.dbf", "a shapefile's table");
   const std::set<std::string> before = dir.listing();
@@ -243,6 +244,8 @@ TEST(VectTool, Refusals) {
       {{dir / "deep.tif", dir / "o.gpkg"}, "holds UInt16 pixels: a contour raster holds unsigned"},
       {{dir / "rgb.tif", dir / "o.gpkg"}, "has 3 bands: a contour raster has one band"},
       {{dir / "missing.tif", dir / "o.gpkg"}, dir / "missing.tif" + ": no such file"},
+      {{dir / "blank.tif", dir / "o.gpkg"},
+       dir / "blank.tif" + " holds no contour line: every pixel is 255 or the band's nodata value"},
       {{dir / "sheet.tif", dir / "taken.gpkg"}, "exists: give --overwrite to replace it"},
       {{dir / "sheet.tif", dir / "family.shp"}, "family.dbf exists: give --overwrite"},
       {{dir / "sheet.tif", dir / "sheet.tif", "--format", "GPKG", "--overwrite"},

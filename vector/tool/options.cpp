@@ -21,9 +21,9 @@ void declare(CLI::App& app, ToolOptions& o) {
   CLI::Option* base =
       app.add_option("--base", o.base, "elevation of contour number 0")->check(between(-1e9, 1e9));
   CLI::Option* interval = app.add_option("--interval", o.interval,
-                                         "elevation between two numbers: `elevation` = "
-                                         "base + number x interval")
-                              ->check(between(-1e6, 1e6));
+                                         "elevation between two numbers, positive: `elevation` "
+                                         "= base + number x interval")
+                              ->check(between(1e-6, 1e6));
   base->needs(interval);
   interval->needs(base);
   app.add_option("--min-branch", o.min_branch,

@@ -14,7 +14,7 @@ struct ToolOptions {
   std::string format;  ///< the OGR driver: --format, or the one the output's extension names
   std::string layer = "contours";
   std::optional<double> base;      ///< elevation of contour number 0
-  std::optional<double> interval;  ///< elevation between two numbers
+  std::optional<double> interval;  ///< elevation between two numbers, positive
   int min_branch = 3;
   double simplify = 0;
   double bridge = 0;      ///< join facing free ends at most this many pixels apart; 0: none
