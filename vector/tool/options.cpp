@@ -17,7 +17,10 @@ void declare(CLI::App& app, ToolOptions& o) {
   app.add_option("--format", o.format,
                  "OGR driver (default: from OUTPUT's extension: .gpkg GPKG, .geojson or .json "
                  "GeoJSON, .shp ESRI Shapefile, .fgb FlatGeobuf)");
-  app.add_option("--layer", o.layer, "layer name (default: contours)");
+  app.add_option("--layer", o.layer,
+                 "layer name (default: contours). Into an existing GeoPackage or SQLite file the "
+                 "layer is added and every other layer kept; a layer of that name is replaced "
+                 "only with --overwrite. A shapefile's layer takes its file's name");
   CLI::Option* base =
       app.add_option("--base", o.base, "elevation of contour number 0")->check(between(-1e9, 1e9));
   CLI::Option* interval = app.add_option("--interval", o.interval,

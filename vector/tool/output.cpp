@@ -1,5 +1,7 @@
 #include "vector/tool/output.h"
 
+#include <cctype>
+
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -98,6 +100,28 @@ void check_format(const std::string& format) {
   if (!lines) throw Error("'" + format + "' cannot hold line geometry: choose another format");
 }
 
+namespace {
+
+/// A shapefile asked for as NAME.SHP is written by GDAL as NAME.shp, .shx, .dbf: its files are
+/// given the case of the name asked for, in which GDAL opens them too.
+void name_family_as_asked(const fs::path& path) {
+  const std::string ext = path.extension().string();
+  if (ext.empty() || ext == ".shp" || !EQUAL(ext.c_str(), ".shp")) return;
+  const bool upper = ext == ".SHP";
+  std::error_code ec;
+  for (const auto& f : fs::directory_iterator(path.parent_path(), ec)) {
+    if (f.path().stem() != path.stem()) continue;
+    std::string e = f.path().extension().string();
+    for (char& c : e)
+      c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                  : std::tolower(static_cast<unsigned char>(c)));
+    const bool main_file = EQUAL(e.c_str(), ".shp");
+    fs::rename(f.path(), path.parent_path() / (path.stem().string() + (main_file ? ext : e)), ec);
+  }
+}
+
+}  // namespace
+
 bool is_container(const ToolOptions& o) {
   if (!EQUAL(o.format.c_str(), "GPKG") && !EQUAL(o.format.c_str(), "SQLite")) return false;
   std::error_code ec;
@@ -135,6 +159,7 @@ long long write_lines(const fs::path& path, const ToolOptions& o, bool overwrite
   if (transaction && d->CommitTransaction() != OGRERR_NONE)
     throw gis::failure(trap, "cannot write the lines to " + o.output);
   gis::close(d, trap, o.output);
+  name_family_as_asked(path);
   progress.at(1);
   return written;
 }

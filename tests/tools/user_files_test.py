@@ -1,0 +1,115 @@
+"""The GDAL tools on the files GIS users have: a virtual raster's member never replaced, a
+GeoPackage's other layers kept, special files refused at once, two runs to one shapefile giving
+one whole dataset, scratch of a killed run swept by the next, the same result through an archive.
+
+usage: user_files_test.py BUILD_DIR WORK_DIR
+"""
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import time
+
+build, work = sys.argv[1:3]
+failures = []
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+os.chdir(work)
+
+
+def run(*words, timeout=60):
+    return subprocess.run([os.path.join(build, words[0])] + list(words[1:]) + ["-q"],
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def check(what, ok, detail=""):
+    if not ok:
+        failures.append(f"{what}: {detail}")
+
+
+for name, size in (("m.tif", "200"), ("big.tif", "3000")):
+    subprocess.run([os.path.join(build, "make_geotiff"), name, size, size], check=True)
+with open("v.vrt", "w") as vrt:
+    vrt.write('<VRTDataset rasterXSize="200" rasterYSize="200"><VRTRasterBand dataType="Byte" '
+              'band="1"><SimpleSource><SourceFilename relativeToVRT="1">m.tif</SourceFilename>'
+              '<SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>')
+member = open("m.tif", "rb").read()
+os.mkfifo("fifo.tif")
+tools = {
+    "geo clean": ["torvanelle-geo", "clean", "{src}", "{out}"],
+    "vect": ["torvanelle-vect", "{src}", "{out}", "--format", "GPKG"],
+    "dem": ["torvanelle-dem", "{src}", "{out}", "--base", "0", "--interval", "10"],
+}
+
+
+def words(tool, src, out, *more):
+    return [w.format(src=src, out=out) for w in tools[tool]] + list(more)
+
+
+for tool in tools:
+    # A source's member, a FIFO as source or output: refused at once, nothing replaced.
+    for src, out, refusal in (("v.vrt", "m.tif", "is the source"),
+                              ("fifo.tif", "x.out", "is a FIFO"),
+                              ("m.tif", "fifo.tif", "is a FIFO")):
+        r = run(*words(tool, src, out, "--overwrite"), timeout=20)
+        check(f"{tool} {src} -> {out}", r.returncode == 1 and refusal in r.stderr, r.stderr)
+    check(f"{tool}: the member", open("m.tif", "rb").read() == member)
+    # Through an archive, the same result as from the plain file.
+    shutil.make_archive("a", "zip", ".", "m.tif")
+    plain, zipped = f"plain-{len(tool)}", f"zipped-{len(tool)}"
+    run(*words(tool, "m.tif", plain + ".gpkg" if tool == "vect" else plain + ".tif"))
+    r = run(*words(tool, "/vsizip/a.zip/m.tif", zipped + ".gpkg" if tool == "vect" else
+                   zipped + ".tif"))
+    check(f"{tool} through /vsizip/", r.returncode == 0, r.stderr)
+
+# A GeoPackage of other layers: a layer added, replaced only with --overwrite, the rest kept.
+run("torvanelle-vect", "m.tif", "c.gpkg", "--layer", "mine")
+run("torvanelle-vect", "m.tif", "c.gpkg", "--layer", "theirs")
+r = run("torvanelle-vect", "m.tif", "c.gpkg", "--layer", "mine")
+check("existing layer without --overwrite", r.returncode == 1, r.stderr)
+r = run("torvanelle-vect", "m.tif", "c.gpkg", "--layer", "mine", "--overwrite", "--min-length",
+        "9")
+layers = sorted(n for (n,) in sqlite3.connect("c.gpkg").execute(
+    "SELECT table_name FROM gpkg_contents"))
+check("layers kept", r.returncode == 0 and layers == ["mine", "theirs"], (r.stderr, layers))
+
+# Two runs to one shapefile at once, forty times: one whole dataset each time, from one run.
+for attempt in range(40):
+    for f in os.listdir("."):
+        if f.startswith("race."):
+            os.remove(f)
+    runs = [subprocess.Popen([os.path.join(build, "torvanelle-vect"), "big.tif", "race.shp", "-q",
+                              "--overwrite", "--min-length", n], stderr=subprocess.DEVNULL)
+            for n in ("2", "60")]
+    for p in runs:
+        p.wait()
+    shp = os.path.getsize("race.shp")
+    # The .shx holds 100 bytes of header and 8 a feature, the .dbf's header its record count.
+    shx_count = (os.path.getsize("race.shx") - 100) // 8
+    dbf_count = int.from_bytes(open("race.dbf", "rb").read()[4:8], "little")
+    if shx_count != dbf_count:
+        check(f"race {attempt}", False, f"{shx_count} features in .shx, {dbf_count} in .dbf")
+        break
+
+# A run killed outright leaves its scratch folder; the next run in that folder removes it.
+p = subprocess.Popen([os.path.join(build, "torvanelle-geo"), "clean", "big.tif", "killed.tif",
+                      "-q"])
+deadline = time.monotonic() + 30
+while p.poll() is None and time.monotonic() < deadline and not any(
+        n.startswith(".torvanelle-") for n in os.listdir(".")):
+    time.sleep(0.001)
+p.send_signal(signal.SIGKILL)
+p.wait()
+left = [n for n in os.listdir(".") if n.startswith(".torvanelle-")]
+check("SIGKILL leaves scratch", left != [], os.listdir("."))
+time.sleep(2.5)
+run("torvanelle-geo", "clean", "m.tif", "after.tif")
+check("scratch swept", not any(n.startswith(".torvanelle-") for n in os.listdir(".")),
+      os.listdir("."))
+
+for f in failures:
+    print("FAIL:", f)
+print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
+sys.exit(1 if failures else 0)
