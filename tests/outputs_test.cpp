@@ -149,6 +149,9 @@ TEST(Outputs, AContainerChangedUnderTheCommandIsNotReplaced) {
 
 // Scratch folders of a run that died are removed by the next run there; a live run's are not.
 TEST(Outputs, ScratchOfADeadRunIsSweptAndALiveOneKept) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the C++ library here cannot set a folder's time, which ages the dead folders";
+#endif
   support::ScratchDir scratch;
   const fs::path dir = scratch.path();
   const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
