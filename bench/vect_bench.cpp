@@ -21,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/outputs.h"
 #include "devtools/terrain.h"
+#include "gis/contour_raster.h"
 #include "vector/framed.h"
 #include "vector/skeleton.h"
 #include "vector/tool/output.h"
@@ -134,8 +136,11 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
     const gis::Progress quiet(false);
     gis::ErrorTrap trap(std::cerr);
     std::optional<vt::Source> source;
-    read.push_back(
-        seconds_of([&] { source = vt::read_source(raw, quiet.stage(0, 1), trap, std::cerr); }));
+    read.push_back(seconds_of([&] {
+      torvanelle::cli::Sources sources;
+      gis::ContourRaster raster(raw.string(), trap, std::cerr, sources);
+      source = vt::read_source(raster, quiet.stage(0, 1), std::cerr);
+    }));
     line_px = static_cast<std::size_t>(
         std::count_if(source->image.px.begin(), source->image.px.end(),
                       [](std::uint8_t v) { return v != torvanelle::vect::no_line; }));
@@ -147,8 +152,8 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
     o.format = "GPKG";
     o.output = gpkg.string();
     fs::remove(gpkg);
-    write.push_back(
-        seconds_of([&] { vt::write_lines(gpkg, o, *source, found, quiet.stage(0, 1), trap); }));
+    write.push_back(seconds_of(
+        [&] { vt::write_lines(gpkg, o, false, *source, found, quiet.stage(0, 1), trap); }));
     skeleton_px = lines = closed = vertices = 0;
     for (const std::uint8_t v : framed.image().px)
       skeleton_px += v != torvanelle::vect::no_line;
