@@ -2,6 +2,8 @@
 
 #include <cpl_conv.h>
 
+#include <string_view>
+
 namespace gis {
 
 GdalSession::GdalSession() {
@@ -26,7 +28,9 @@ std::string ErrorTrap::take() {
 }
 
 void ErrorTrap::raise_pending(const std::string& what) {
-  if (const std::string why = take(); !why.empty()) throw Error(what + ": " + why);
+  std::string why = take();
+  if (why.empty()) why.swap(proj_failure_);
+  if (!why.empty()) throw Error(what + ": " + why);
 }
 
 void ErrorTrap::show_as(const std::string& from, const std::string& to) {
@@ -46,6 +50,8 @@ void CPL_STDCALL ErrorTrap::handle(CPLErr kind, CPLErrorNum, const char* message
   auto* trap = static_cast<ErrorTrap*>(CPLGetErrorHandlerUserData());
   if (kind == CE_Warning) {
     trap->warnings_ << "warning (GDAL): " << trap->shown(message) << '\n';
+    if (std::string_view(message).starts_with("PROJ: ") && trap->proj_failure_.empty())
+      trap->proj_failure_ = trap->shown(message);
   } else if (kind >= CE_Failure && trap->failure_.empty()) {
     trap->failure_ = trap->shown(message);
   }

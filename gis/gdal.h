@@ -37,7 +37,9 @@ class GdalSession {
 };
 
 /// Takes over GDAL's messages on this thread for its life: failures are kept for the next
-/// Error, warnings go to `warnings` prefixed "warning (GDAL): ". Nothing reaches GDAL's default
+/// Error, warnings go to `warnings` prefixed "warning (GDAL): ". PROJ's messages (its database
+/// missing, a CRS it cannot build) come as warnings, yet mean a coordinate system read or written
+/// wrong: they are shown and also kept for raise_pending(). Nothing reaches GDAL's default
 /// handler, which would print "ERROR 4: ..." lines of its own. A path GDAL names that the trap
 /// was told to show as another (a scratch folder as the user's folder) is shown so.
 class ErrorTrap {
@@ -51,9 +53,9 @@ class ErrorTrap {
   /// empty when there was none.
   std::string take();
 
-  /// Throws the failure GDAL reported and nobody took, as `what` + ": " + it: a failure that
-  /// did not stop a call (a coordinate system that PROJ could not resolve) still fails the
-  /// command rather than change its result unseen.
+  /// Throws the failure GDAL reported and nobody took, or PROJ's first complaint, as `what` +
+  /// ": " + it: a failure that did not stop a call (a coordinate system that PROJ could not
+  /// resolve) still fails the command rather than change its result unseen.
   void raise_pending(const std::string& what);
 
   /// From now on, `from` in GDAL's messages reads `to`.
@@ -65,6 +67,7 @@ class ErrorTrap {
   static void CPL_STDCALL handle(CPLErr kind, CPLErrorNum number, const char* message);
   std::ostream& warnings_;
   std::string failure_;
+  std::string proj_failure_;
   std::vector<std::pair<std::string, std::string>> shown_as_;
 };
 
