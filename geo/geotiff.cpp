@@ -26,12 +26,14 @@ GDALColorTable contour_colours() {
   return table;
 }
 
-/// Georeference, nodata, colours and altitudes: everything but the pixels.
+/// Georeference, nodata, colours and altitudes: everything but the pixels. A GeoPackage gets no
+/// colours: its tiles would hold them in place of the numbers, which it keeps only in grey.
 bool describe_output(GDALDataset& ds, const Descriptor& d, const gis::Georef& g) {
   GDALRasterBand* band = ds.GetRasterBand(1);
   GDALColorTable colours = contour_colours();
+  const bool paletted = std::string_view(ds.GetDriverName()) != "GPKG";
   return gis::apply_georef(ds, g) && band->SetNoDataValue(255) == CE_None &&
-         band->SetColorTable(&colours) == CE_None &&
+         (!paletted || band->SetColorTable(&colours) == CE_None) &&
          ds.SetMetadataItem(lowest_altitude_key, std::to_string(d.min_al).c_str()) == CE_None &&
          ds.SetMetadataItem(highest_altitude_key, std::to_string(d.max_al).c_str()) == CE_None;
 }
@@ -76,7 +78,9 @@ std::unique_ptr<gis::RasterOutput> create_contour_raster(torvanelle::cli::Comman
   auto out = gis::create_raster_output(command, output, format, d.nb_col, d.nb_lig, GDT_Byte,
                                        options, trap);
   if (!describe_output(out->dataset(), d, g))
-    throw gis::failure(trap, "cannot create " + output.string());
+    throw gis::failure(trap, "cannot create " + output.string() +
+                                 ": its format cannot record the raster's georeference, nodata "
+                                 "value, colours or metadata; choose another format (.tif)");
   return out;
 }
 

@@ -22,9 +22,8 @@ void declare(CLI::App& app, ToolOptions& o) {
   interval->needs(base);
   app.add_option("--format", o.format,
                  "GDAL raster format of OUTPUT (default: from its extension, in any case: .tif "
-                 "GTiff, .gpkg GPKG, .asc AAIGrid, ...; none: GTiff). Into an existing "
-                 "GeoPackage the model goes as the table named like the file, its other tables "
-                 "kept");
+                 "GTiff, .asc AAIGrid, .img HFA, ...; none: GTiff). A format that cannot hold "
+                 "32-bit floats and a NaN nodata value (PNG, GeoPackage) is refused");
   app.add_flag("--overwrite", o.overwrite, "replace OUTPUT if it exists");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard output");
 }

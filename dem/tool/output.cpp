@@ -103,7 +103,9 @@ void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& 
                      std::to_string(*n % static_cast<std::size_t>(model.cols)));
   }
   if (!describe_output(out.dataset(), model, g))
-    throw gis::failure(trap, "cannot create " + shown.string());
+    throw gis::failure(trap, "cannot create " + shown.string() +
+                                 ": its format cannot record the model's georeference, nodata "
+                                 "value or metadata; choose another format (.tif)");
   const int step = gis::chunk_rows(model.cols * 4);
   for (int first = 0; first < model.rows; first += step) {
     const int count = std::min(step, model.rows - first);
