@@ -209,6 +209,11 @@ class ProviderTest(unittest.TestCase):
                 source, scratch("stubbed", "lines.shp"), "--format", "ESRI Shapefile",
                 "--overwrite", "--base", "100", "--interval", "2.5", "--min-branch", "4",
                 "--simplify", "0.5", "--bridge", "30", "--min-length", "5"])
+        for interval in (0, -10):  # refused before the program runs
+            with self.assertRaises(QgsProcessingException):
+                processing.run("torvanelle:vectorise", {
+                    "INPUT": source, "BASE": 100, "INTERVAL": interval,
+                    "OUTPUT": scratch("stubbed", "refused.shp")})
 
 
 class AlgorithmsTest(unittest.TestCase):
@@ -254,7 +259,8 @@ class AlgorithmsTest(unittest.TestCase):
         wanted = features(expected)
         self.assertGreater(len(wanted[0]), 10)
         for output, layer_name, result in (
-                (scratch("vect", "qgis.gpkg"), None, scratch("vect", "qgis.gpkg")),
+                (scratch("vect", "qgis.gpkg"), "contours",
+                 scratch("vect", "qgis.gpkg") + "|layername=contours"),
                 (scratch("vect", "qgis.shp"), None, scratch("vect", "qgis.shp")),
                 ("ogr:dbname='%s' table=\"lines\" (geom)" % scratch("vect", "chosen.gpkg"),
                  "lines", scratch("vect", "chosen.gpkg") + "|layername=lines")):
@@ -267,6 +273,30 @@ class AlgorithmsTest(unittest.TestCase):
             self.assertTrue(layer.isValid())
             self.assertEqual(layer.featureCount(), len(wanted[0]))
             self.assertLessEqual({"number", "elevation", "bridged"}, set(layer.fields().names()))
+
+    @needs("torvanelle-vect", "make_geotiff")
+    def test_vectorise_into_a_geopackage_keeps_its_other_layers(self):
+        source = make_geotiff("sample.tif")
+        for name, output, layer_name in (
+                ("named.gpkg", "ogr:dbname='%s' table=\"lines\" (geom)", "lines"),
+                ("plain.gpkg", "%s", "contours")):
+            path = scratch("container", name)
+            theirs = ogr.GetDriverByName("GPKG").CreateDataSource(path)
+            roads = theirs.CreateLayer("roads", geom_type=ogr.wkbLineString)
+            road = ogr.Feature(roads.GetLayerDefn())
+            road.SetGeometry(ogr.CreateGeometryFromWkt("LINESTRING (0 0,1 1)"))
+            roads.CreateFeature(road)
+            theirs = roads = road = None
+            for _ in range(2):  # the second run replaces its own layer only
+                results = processing.run("torvanelle:vectorise",
+                                         {"INPUT": source, "OUTPUT": output % path})
+                self.assertEqual(results["OUTPUT"], path + "|layername=" + layer_name)
+            dataset = ogr.Open(path)
+            self.assertEqual(sorted(dataset.GetLayer(i).GetName()
+                                    for i in range(dataset.GetLayerCount())),
+                             sorted(["roads", layer_name]), name)
+            self.assertEqual(dataset.GetLayerByName("roads").GetFeatureCount(), 1)
+            self.assertGreater(dataset.GetLayerByName(layer_name).GetFeatureCount(), 10)
 
     @needs("torvanelle-dem", "make_geotiff")
     def test_dem_gives_what_the_tool_gives(self):

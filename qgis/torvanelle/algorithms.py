@@ -146,9 +146,12 @@ class ElevationParameters:
         given = [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
         if given[0] != given[1]:
             return False, tr("Give both the elevation of number 0 and the interval, or neither")
+        if given[1] and not self.parameterAsDouble(parameters, self.INTERVAL, context) > 0:
+            return False, tr("The contour interval must be above zero")
         return super().checkParameterValues(parameters, context)
 
 
+_CONTAINERS = ("GPKG", "SQLite")
 _OGR_DESTINATION = re.compile(r"^ogr:dbname='(?P<path>(?:[^']|'')*)' table=\"(?P<layer>[^\"]+)\"")
 
 
@@ -210,6 +213,9 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         if not driver:
             raise QgsProcessingException(
                 tr("No vector format writes .{} files").format(extension))
+        if layer is None and driver in _CONTAINERS:
+            # An existing file of many layers keeps its others: the result names the one written.
+            layer = "contours"
         words = [self.source(parameters, context), path, "--format", driver, "--overwrite"]
         if layer:
             words += ["--layer", layer]
