@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "cli/outputs.h"
 #include "io/host.h"
+#include "io/interrupts.h"
 #include "support.h"
 
 #ifndef _WIN32
@@ -123,6 +125,23 @@ TEST(Outputs, MoveTogetherOrNotAtAllAndTakeStaleSidecarsAlong) {
   }
   EXPECT_EQ(names(dir), (std::set<std::string>{"l.dbf", "l.shp", "l.shx", "report.txt"}));
   EXPECT_EQ(support::read_file(dir / "l.dbf"), ".dbf");
+}
+
+// Once the outputs are in place, a signal no longer ends the run as killed: the caller reports
+// the complete result it has. (Were it still caught, the handler would end this test program.)
+TEST(Outputs, ASignalAfterTheOutputsAreInPlaceChangesNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows delivers console signals on a thread of their own";
+#endif
+  support::ScratchDir scratch;
+  torvanelle::catch_interrupts();
+  Sources none;
+  Outputs o(false);
+  support::write_file(o.add(scratch.path() / "result.tif", none), "pixels");
+  o.commit(none);
+  std::raise(SIGTERM);
+  std::signal(SIGTERM, SIG_DFL);
+  EXPECT_EQ(support::read_file(scratch.path() / "result.tif"), "pixels");
 }
 
 // A container is changed in a copy; it replaces the file only if nobody changed the file since.

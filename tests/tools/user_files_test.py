@@ -1,6 +1,7 @@
 """The GDAL tools on the files GIS users have: a virtual raster's member never replaced, a
 GeoPackage's other layers kept, special files refused at once, two runs to one shapefile giving
-one whole dataset, scratch of a killed run swept by the next, the same result through an archive.
+one whole dataset, scratch of a killed run swept by the next, the same result through an archive, no coordinate
+system made up when PROJ's database is missing.
 
 usage: user_files_test.py BUILD_DIR WORK_DIR
 """
@@ -19,9 +20,10 @@ os.makedirs(work)
 os.chdir(work)
 
 
-def run(*words, timeout=60):
+def run(*words, timeout=60, env=None):
     return subprocess.run([os.path.join(build, words[0])] + list(words[1:]) + ["-q"],
-                          capture_output=True, text=True, timeout=timeout)
+                          capture_output=True, text=True, timeout=timeout,
+                          env=None if env is None else {**os.environ, **env})
 
 
 def check(what, ok, detail=""):
@@ -56,6 +58,11 @@ for tool in tools:
         r = run(*words(tool, src, out, "--overwrite"), timeout=20)
         check(f"{tool} {src} -> {out}", r.returncode == 1 and refusal in r.stderr, r.stderr)
     check(f"{tool}: the member", open("m.tif", "rb").read() == member)
+    # Without PROJ's database the coordinate system cannot be read right: a failure, no output.
+    out = "noproj.gpkg" if tool == "vect" else "noproj.tif"
+    r = run(*words(tool, "m.tif", out), env={"PROJ_DATA": "/nowhere", "PROJ_LIB": "/nowhere"})
+    check(f"{tool} without PROJ's database", r.returncode == 1 and "proj.db" in r.stderr
+          and not os.path.exists(out), (r.returncode, r.stderr))
     # Through an archive, the same result as from the plain file.
     shutil.make_archive("a", "zip", ".", "m.tif")
     plain, zipped = f"plain-{len(tool)}", f"zipped-{len(tool)}"
@@ -63,6 +70,21 @@ for tool in tools:
     r = run(*words(tool, "/vsizip/a.zip/m.tif", zipped + ".gpkg" if tool == "vect" else
                    zipped + ".tif"))
     check(f"{tool} through /vsizip/", r.returncode == 0, r.stderr)
+
+# A raster output's format follows its extension in any case, or the run fails saying so.
+for tool, out, driver, refusal in (
+        ("geo clean", "f.PNG", "PNG", ""), ("geo clean", "f.asc", "AAIGrid", ""),
+        ("geo clean", "f.gpkg", "GPKG", ""), ("dem", "f.ASC", "AAIGrid", ""),
+        ("dem", "f.img", "HFA", ""),
+        ("dem", "f.png", None, "PNG driver doesn't support"),
+        ("dem", "g.gpkg", None, "choose another format")):
+    r = run(*words(tool, "m.tif", out, "--overwrite"))
+    if driver:
+        got = subprocess.run(["gdalinfo", out], capture_output=True, text=True).stdout
+        check(f"{tool} -> {out}", r.returncode == 0 and f"Driver: {driver}/" in got, r.stderr)
+    else:
+        check(f"{tool} -> {out}", r.returncode == 1 and refusal in r.stderr
+              and not os.path.exists(out), r.stderr)
 
 # A GeoPackage of other layers: a layer added, replaced only with --overwrite, the rest kept.
 run("torvanelle-vect", "m.tif", "c.gpkg", "--layer", "mine")
