@@ -17,6 +17,8 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -125,6 +127,57 @@ TEST(Outputs, MoveTogetherOrNotAtAllAndTakeStaleSidecarsAlong) {
   }
   EXPECT_EQ(names(dir), (std::set<std::string>{"l.dbf", "l.shp", "l.shx", "report.txt"}));
   EXPECT_EQ(support::read_file(dir / "l.dbf"), ".dbf");
+}
+
+// Two commands that put one shapefile in place at the same moment leave the files of one of
+// them, never the .shp of one and the .dbf of the other.
+TEST(Outputs, TwoCommandsMovingOneDatasetLeaveOneWhole) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs fork";
+#else
+  support::ScratchDir scratch;
+  const fs::path dir = scratch.path();
+  const auto family = [&](const fs::path&) {
+    return std::vector<fs::path>{dir / "l.shp", dir / "l.shx", dir / "l.dbf"};
+  };
+  // Stages the three files holding `who`, waits at the barrier, then commits.
+  const auto command = [&](const std::string& who, int wait_fd, int tell_fd) {
+    Sources none;
+    Outputs o(true);
+    const fs::path shp = o.add(dir / "l.shp", none, {false, family, {}});
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+      support::write_file(shp.parent_path() / (std::string("l") + ext), who);
+    char byte = 0;
+    if (write(tell_fd, &byte, 1) != 1 || read(wait_fd, &byte, 1) != 1) return false;
+    o.commit(none);
+    return true;
+  };
+  for (int round = 0; round < 300; ++round) {
+    int to_child[2], to_parent[2];
+    ASSERT_EQ(pipe(to_child), 0);
+    ASSERT_EQ(pipe(to_parent), 0);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      bool done = false;
+      try {
+        done = command("child", to_child[0], to_parent[1]);
+      } catch (...) {
+      }
+      _exit(done ? 0 : 1);
+    }
+    const bool done = command("parent", to_parent[0], to_child[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {to_child[0], to_child[1], to_parent[0], to_parent[1]})
+      close(fd);
+    ASSERT_TRUE(done);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string shp = support::read_file(dir / "l.shp");
+    ASSERT_EQ(support::read_file(dir / "l.shx"), shp) << "round " << round;
+    ASSERT_EQ(support::read_file(dir / "l.dbf"), shp) << "round " << round;
+  }
+#endif
 }
 
 // Once the outputs are in place, a signal no longer ends the run as killed: the caller reports
