@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "vector/steps.h"
+
 namespace torvanelle::vect {
 namespace {
 
@@ -36,13 +38,10 @@ bool doubles_back(Pixel a, Pixel b, Pixel c) {
                                     0;
 }
 
-/// Whether a step from a to b is longer than 2 px: a bridge, not a step over a passed pixel.
-bool far(Pixel a, Pixel b) { return std::abs(a.row - b.row) > 2 || std::abs(a.col - b.col) > 2; }
-
 int bridge_steps(const Line& line) {
   int n = 0;
   for (std::size_t v = 0; v + 1 < line.pixels.size(); ++v)
-    n += far(line.pixels[v], line.pixels[v + 1]);
+    n += bridge_step(line.pixels[v], line.pixels[v + 1]);
   return n;
 }
 
@@ -76,7 +75,7 @@ class Pieces {
         piece_.bridged = by_step ? 0 : line.bridged;
       }
       add(v[s], v[s + 1]);
-      piece_.bridged += by_step && far(v[s], v[s + 1]);
+      piece_.bridged += by_step && bridge_step(v[s], v[s + 1]);
     }
     finish();
   }

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "vector/steps.h"
+
 namespace torvanelle::vect {
 namespace {
 
@@ -45,9 +47,6 @@ constexpr std::array<std::uint8_t, 256> joined = [] {
 }();
 
 constexpr int no_junction = -1;
-
-/// How far along a run its direction at a junction is judged, in pixels.
-constexpr std::size_t direction_reach = 6;
 
 /// The sharpest turn a line is given at a junction of four runs or more, in radians.
 constexpr double max_turn = 150 * std::numbers::pi / 180;
@@ -206,8 +205,7 @@ class Tracer {
     for (std::uint8_t code = s_.code(i, j); joined[code] == 2; code = s_.code(i, j)) {
       passed_.set(index(i, j));
       run.line.pixels.push_back(image_pixel(i, j));
-      const int back = (dir + 4) % 8;
-      dir = std::countr_zero(static_cast<std::uint8_t>(links[code] & ~(1u << back)));
+      dir = std::countr_zero(static_cast<std::uint8_t>(links[code] & ~(1u << opposite(dir))));
       i += steps[dir].drow;
       j += steps[dir].dcol;
     }
@@ -226,8 +224,7 @@ class Tracer {
     while (ri != i || rj != j) {
       passed_.set(index(ri, rj));
       run.line.pixels.push_back(image_pixel(ri, rj));
-      const int back = (dir + 4) % 8;
-      dir = std::countr_zero(static_cast<std::uint8_t>(links_of(ri, rj) & ~(1u << back)));
+      dir = std::countr_zero(static_cast<std::uint8_t>(links_of(ri, rj) & ~(1u << opposite(dir))));
       ri += steps[dir].drow;
       rj += steps[dir].dcol;
     }
@@ -657,7 +654,8 @@ class Simplifier {
   }
 
   static bool near(Pixel a, Pixel b) {
-    return a != b && std::abs(a.row - b.row) <= 2 && std::abs(a.col - b.col) <= 2;
+    return a != b && std::abs(a.row - b.row) <= longest_step_over &&
+           std::abs(a.col - b.col) <= longest_step_over;
   }
 
   /// Takes out every doubling back x, y, x (and, round a ring's start, its like).
