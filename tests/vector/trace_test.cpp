@@ -6,6 +6,7 @@
 #include <bit>
 #include <map>
 
+#include "vector/runs.h"
 #include "vector/skeleton.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"
