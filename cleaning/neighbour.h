@@ -37,8 +37,8 @@ constexpr std::uint8_t quarter_turn(std::uint8_t code) {
 /// The code of the pixel in column j of `row`, `up` and `down` being the rows above and below,
 /// without its west bit: the neighbours other than the west one holding the centre's value.
 /// Neighbours holding anything else (another line, the background, a removed pixel) add nothing.
-inline std::uint8_t ico_but_west(const std::uint8_t* up, const std::uint8_t* row,
-                                 const std::uint8_t* down, int j) {
+constexpr std::uint8_t ico_but_west(const std::uint8_t* up, const std::uint8_t* row,
+                                    const std::uint8_t* down, int j) {
   const std::uint8_t val = row[j];
   // Sums of 0/1 flags rather than branches: which neighbours are present is hard to foresee.
   const int code = (up[j - 1] == val) * north_west + (up[j] == val) * north +
@@ -49,13 +49,13 @@ inline std::uint8_t ico_but_west(const std::uint8_t* up, const std::uint8_t* row
 }
 
 /// The west bit of the code of the pixel in column j of `row`.
-inline std::uint8_t ico_west(const std::uint8_t* row, int j) {
+constexpr std::uint8_t ico_west(const std::uint8_t* row, int j) {
   return row[j - 1] == row[j] ? west : 0;
 }
 
 /// The code of the pixel in column j of `row`, `up` and `down` being the rows above and below.
-inline std::uint8_t ico(const std::uint8_t* up, const std::uint8_t* row, const std::uint8_t* down,
-                        int j) {
+constexpr std::uint8_t ico(const std::uint8_t* up, const std::uint8_t* row,
+                           const std::uint8_t* down, int j) {
   return ico_but_west(up, row, down, j) | ico_west(row, j);
 }
 

@@ -7,11 +7,10 @@
 #include <numbers>
 #include <unordered_map>
 
+#include "vector/steps.h"
+
 namespace torvanelle::vect {
 namespace {
-
-/// How far back along a line its end's direction is judged, in pixels.
-constexpr std::size_t direction_reach = 6;
 
 /// A free end: the line, which end (0 its first pixel, 1 its last), where, and the unit
 /// direction in which the line runs out of it.

@@ -51,12 +51,4 @@ class Framed {
   std::vector<std::uint8_t*> row_ptrs_;
 };
 
-/// The offset of each neighbour, in the order of the code's bits (clockwise from north-west).
-struct Step {
-  int drow;
-  int dcol;
-};
-inline constexpr Step steps[8] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1},
-                                  {1, 1},   {1, 0},  {1, -1}, {0, -1}};
-
 }  // namespace torvanelle::vect

@@ -5,6 +5,7 @@
 
 #include "cleaning/revisits.h"
 #include "cleaning/scan.h"
+#include "vector/steps.h"
 
 // The thinning follows Rosenfeld's scheme of four passes per round, one for each border side
 // (A. Rosenfeld, "A characterization of parallel thinning algorithms", Information and Control

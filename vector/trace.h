@@ -1,20 +1,12 @@
 // The skeleton traced into lines: end pixels and junctions joined by runs of line pixels.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <vector>
 
 #include "vector/framed.h"
 #include "vector/lines.h"
 
 namespace torvanelle::vect {
-
-/// links[code]: the neighbours that a pixel of the skeleton is joined to in a line. Every present
-/// side neighbour, and a present corner neighbour only when neither of the two pixels beside both
-/// of them is present: otherwise the line goes round through that pixel, and counting the corner
-/// too would make every staircase step look like a junction.
-extern const std::array<std::uint8_t, 256> links;
 
 /// The lines of a skeleton (one pixel wide, as `thin` leaves it), numbers apart. A pixel joined to
 /// one other is an end pixel, a pixel joined to three or more a junction pixel, and touching

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "vector/bridge.h"
-#include "vector/simple.h"
+#include "vector/pieces.h"
 #include "vector/simplify.h"
 #include "vector/skeleton.h"
 #include "vector/trace.h"

@@ -1,6 +1,9 @@
-// Small exact cases of what the vectoriser makes of junctions, holes, gaps and specks: how many
-// lines, how many closed, how many joins by bridges, how many lines left out; and for every case,
-// every line simple and no two lines sharing more than one pixel.
+// The joiner's steps, each on a small junction graph built by hand; then small exact cases of what
+// the vectoriser makes of junctions, holes, gaps and specks: how many lines, how many closed, how
+// many joins by bridges, how many lines left out; and for every case, every line simple and no two
+// lines sharing more than one pixel.
+#include "vector/junctions.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +15,247 @@
 #include "line_metrics.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"
+
+namespace {
+
+using torvanelle::vect::close_eyes;
+using torvanelle::vect::contract_links;
+using torvanelle::vect::group_of;
+using torvanelle::vect::junction_graph;
+using torvanelle::vect::JunctionGraph;
+using torvanelle::vect::Line;
+using torvanelle::vect::no_junction;
+using torvanelle::vect::pair_ends;
+using torvanelle::vect::Pixel;
+using torvanelle::vect::prune_branches;
+using torvanelle::vect::Run;
+using torvanelle::vect::run_end;
+using vtest::describe;
+
+constexpr int end_pixel = no_junction;
+
+/// A run of a hand-built graph: the junctions at its two ends (`end_pixel` for none), its free
+/// pixels and, for the pairing, the way it leaves junction `a`: from its centre to `to`.
+struct RunSpec {
+  int a;
+  int b;
+  int free = 10;
+  Pixel to{};
+};
+
+/// A graph of `junctions` junctions, each centred on (10, 10 + 2 x its number), and `runs`.
+JunctionGraph graph(std::size_t junctions, const std::vector<RunSpec>& runs) {
+  std::vector<Line> centres;
+  for (std::size_t c = 0; c < junctions; ++c)
+    centres.push_back(Line{1, {{10, 10 + 2 * static_cast<int>(c)}}});
+  std::vector<Run> out;
+  for (const RunSpec& r : runs) {
+    const Pixel from = centres[static_cast<std::size_t>(r.a)].pixels[0];
+    out.push_back(Run{Line{1, {from, r.to}}, {r.a, r.b}, r.free});
+  }
+  return junction_graph(std::move(out), std::move(centres));
+}
+
+std::vector<Line> lines_of(const vtest::Picture& p, int min_branch = 3) {
+  return torvanelle::vect::vectorise(vtest::image(p), {min_branch, 0});
+}
+
+std::vector<Pixel> pixels(std::initializer_list<std::pair<int, int>> rc) {
+  std::vector<Pixel> out;
+  for (const auto& [r, c] : rc)
+    out.push_back({r, c});
+  return out;
+}
+
+struct PruneCase {
+  std::string name;
+  std::vector<RunSpec> runs;
+  std::vector<bool> pruned;
+};
+
+// At min_branch 3, the branches of junction 0 (and the link to junction 1) that go or stay.
+TEST(PruneBranches, ShortestBranchesGoWhileThreeRunsMeet) {
+  const std::vector<PruneCase> cases = {
+      {"spur off a line going on",
+       {{0, end_pixel}, {0, end_pixel}, {0, end_pixel, 2}},
+       {false, false, true}},
+      {"two spurs at a crossing",
+       {{0, end_pixel}, {0, end_pixel, 2}, {0, end_pixel}, {0, end_pixel, 1}},
+       {false, true, false, true}},
+      {"frayed end: every branch but the line goes",
+       {{0, 1}, {0, end_pixel, 1}, {0, end_pixel, 2}},
+       {false, true, true}},
+      {"star of short branches: the shortest goes, two stay",
+       {{0, end_pixel, 2}, {0, end_pixel, 1}, {0, end_pixel, 2}},
+       {false, true, false}},
+      {"a branch of min_branch pixels stays",
+       {{0, end_pixel}, {0, end_pixel}, {0, end_pixel, 3}},
+       {false, false, false}},
+      {"a short run between two junctions is no branch",
+       {{0, end_pixel}, {0, end_pixel}, {0, 1, 1}},
+       {false, false, false}},
+  };
+  for (const PruneCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    JunctionGraph g = graph(2, c.runs);
+    prune_branches(g, 3);
+    EXPECT_EQ(g.pruned, c.pruned);
+  }
+}
+
+TEST(PruneBranches, ShortBranchIsPrunedAndTheLineGoesOnThroughTheJunction) {
+  const vtest::Picture t = {".........", ".1111111.", "....1....",
+                            "....1....", "....1....", "........."};
+  const auto pruned = lines_of(t);
+  ASSERT_EQ(pruned.size(), 1u);
+  EXPECT_EQ(pruned[0].pixels, pixels({{1, 1}, {1, 2}, {1, 3}, {2, 4}, {1, 5}, {1, 6}, {1, 7}}));
+  EXPECT_EQ(lines_of(t, 2).size(), 3u) << "a branch of two pixels stays at --min-branch 2";
+}
+
+TEST(CloseEyes, PinholeInABandIsTracedThroughOneSide) {
+  const auto lines =
+      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"});
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(
+      lines[0].pixels,
+      pixels({{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {1, 6}, {2, 7}, {2, 8}, {2, 9}, {2, 10}}));
+  EXPECT_EQ(
+      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"}, 0)
+          .size(),
+      4u)
+      << "without pruning, the eye's two sides are lines of their own";
+}
+
+// Two short spurs make the ring two short runs between two junctions, like an eye; but no line
+// goes on from the junctions once the spurs are pruned, so it stays a ring.
+TEST(CloseEyes, SmallRingWithTwoSpursStaysClosed) {
+  const auto lines =
+      lines_of({"..........", "....1.....", "....1.....", "..1111....", ".1....1...", ".1....1...",
+                "..1111....", "....1.....", "....1.....", ".........."});
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0].closed()) << describe(lines[0]);
+}
+
+// With eyes of fewer than 6 free pixels (min_branch 3), between junctions 0 and 1 or off junction
+// 0.
+TEST(CloseEyes, OnlyTheShortestSideOfAnEyeStays) {
+  const std::vector<PruneCase> cases = {
+      {"pinhole eye between lines going on",
+       {{0, 1, 2}, {0, 1, 1}, {0, end_pixel}, {1, end_pixel}},
+       {true, false, false, false}},
+      {"ring with nothing going on stays", {{0, 1, 2}, {0, 1, 1}}, {false, false}},
+      {"sides of six pixels or more are no eye",
+       {{0, 1, 6}, {0, 1, 7}, {0, end_pixel}, {1, end_pixel}},
+       {false, false, false, false}},
+      {"small loop off a junction keeping two more",
+       {{0, 0, 3}, {0, end_pixel}, {0, end_pixel}},
+       {true, false, false}},
+      {"lasso: the loop at a line's end stays", {{0, 0, 3}, {0, end_pixel}}, {false, false}},
+  };
+  for (const PruneCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    JunctionGraph g = graph(2, c.runs);
+    close_eyes(g, 6);
+    EXPECT_EQ(g.pruned, c.pruned);
+  }
+}
+
+struct LinkCase {
+  std::string name;
+  std::vector<RunSpec> runs;
+  std::vector<bool> pruned;
+  bool one_group;     ///< junctions 0 and 1 one group after
+  std::size_t links;  ///< links taken out at junction 0
+};
+
+// Links of at most 3 free pixels between junctions 0 and 1.
+TEST(ContractLinks, ShortLinkBetweenTwoBusyJunctionsMakesOneGroup) {
+  const std::vector<RunSpec> around = {
+      {0, end_pixel}, {0, end_pixel}, {1, end_pixel}, {1, end_pixel}};
+  const auto with = [&](std::vector<RunSpec> links) {
+    links.insert(links.end(), around.begin(), around.end());
+    return links;
+  };
+  const std::vector<LinkCase> cases = {
+      {"short link", with({{0, 1, 3}}), {true, false, false, false, false}, true, 1},
+      {"link too long", with({{0, 1, 4}}), {false, false, false, false, false}, false, 0},
+      {"second way between the same two: pruned, not a link",
+       with({{0, 1, 2}, {0, 1, 3}}),
+       {true, true, false, false, false, false},
+       true,
+       1},
+      {"junction keeping one more run",
+       {{0, 1, 2}, {0, end_pixel}, {1, end_pixel}, {1, end_pixel}},
+       {false, false, false, false},
+       false,
+       0},
+  };
+  for (const LinkCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    JunctionGraph g = graph(2, c.runs);
+    contract_links(g, 3);
+    EXPECT_EQ(g.pruned, c.pruned);
+    EXPECT_EQ(group_of(g, 0) == group_of(g, 1), c.one_group);
+    EXPECT_EQ(g.links_at[0].size(), c.links);
+  }
+}
+
+struct PairCase {
+  std::string name;
+  std::vector<Pixel> leaving;  ///< per run, from junction 0's centre (10, 10)
+  std::vector<std::pair<std::size_t, std::size_t>> lines;  ///< the runs paired
+};
+
+// The runs leave junction 0 from its centre; which are paired into one line.
+TEST(PairEnds, StraightestPairsFirstWithoutCrossing) {
+  const std::vector<PairCase> cases = {
+      {"two runs make one line, however sharp", {{0, 5}, {5, 0}}, {{0, 1}}},
+      {"a true T stays apart", {{0, 5}, {0, -5}, {5, 0}}, {}},
+      {"hairpins touching turn back", {{-2, 10}, {-2, -10}, {2, -10}, {2, 10}}, {{0, 1}, {2, 3}}},
+      {"saddle X", {{0, 10}, {10, 1}, {0, -10}, {-10, -1}}, {{1, 2}, {0, 3}}},
+      {"lines side by side go straight on",
+       {{0, 10}, {1, 10}, {0, -10}, {1, -10}},
+       {{0, 2}, {1, 3}}},
+      {"no crossing and no turn sharper than 150 degrees: one end left",
+       {{0, 10}, {1, 10}, {-1, 10}, {0, -10}, {10, 0}},
+       {{0, 3}, {1, 4}}},
+  };
+  for (const PairCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<RunSpec> runs;
+    for (const Pixel v : c.leaving)
+      runs.push_back({0, end_pixel, 10, {10 + v.row, 10 + v.col}});
+    JunctionGraph g = graph(1, runs);
+    pair_ends(g);
+    std::vector<std::ptrdiff_t> partner(2 * runs.size(), -1);
+    for (const auto& [a, b] : c.lines) {
+      partner[run_end(a, 0)] = static_cast<std::ptrdiff_t>(run_end(b, 0));
+      partner[run_end(b, 0)] = static_cast<std::ptrdiff_t>(run_end(a, 0));
+    }
+    EXPECT_EQ(g.partner, partner);
+    EXPECT_TRUE(g.via.empty());
+  }
+}
+
+// Two junctions a link apart, each with two runs leaving sideways: the lines pass through the
+// group, each through the link.
+TEST(PairEnds, LinePairedAcrossAGroupGoesThroughItsLinks) {
+  JunctionGraph g = graph(2, {{0, 1, 1, {10, 12}},
+                              {0, end_pixel, 10, {7, 0}},
+                              {0, end_pixel, 10, {13, 0}},
+                              {1, end_pixel, 10, {7, 22}},
+                              {1, end_pixel, 10, {13, 22}}});
+  g.runs[0].line.pixels = pixels({{10, 10}, {10, 11}, {10, 12}});
+  contract_links(g, 3);
+  ASSERT_TRUE(g.pruned[0]);
+  pair_ends(g);
+  EXPECT_EQ(g.partner[run_end(1, 0)], static_cast<std::ptrdiff_t>(run_end(3, 0)));
+  EXPECT_EQ(g.partner[run_end(2, 0)], static_cast<std::ptrdiff_t>(run_end(4, 0)));
+  EXPECT_EQ(g.via.at(run_end(1, 0)), pixels({{10, 10}, {10, 11}, {10, 12}}));
+  EXPECT_EQ(g.via.at(run_end(3, 0)), pixels({{10, 12}, {10, 11}, {10, 10}}));
+}
+
+}  // namespace
 
 namespace {
 

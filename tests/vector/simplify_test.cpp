@@ -7,6 +7,7 @@
 #include <set>
 
 #include "vector/framed.h"
+#include "vector/steps.h"
 #include "vector_support.h"
 
 namespace {

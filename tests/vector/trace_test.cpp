@@ -6,6 +6,7 @@
 #include <bit>
 #include <map>
 
+#include "vector/runs.h"
 #include "vector/skeleton.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"
@@ -88,15 +89,6 @@ TEST(Trace, TJunctionWithLongArmsGivesThreeLinesMeetingAtTheJunction) {
   }
 }
 
-TEST(Trace, ShortBranchIsPrunedAndTheLineGoesOnThroughTheJunction) {
-  const vtest::Picture t = {".........", ".1111111.", "....1....",
-                            "....1....", "....1....", "........."};
-  const auto pruned = lines_of(t);
-  ASSERT_EQ(pruned.size(), 1u);
-  EXPECT_EQ(pruned[0].pixels, pixels({{1, 1}, {1, 2}, {1, 3}, {2, 4}, {1, 5}, {1, 6}, {1, 7}}));
-  EXPECT_EQ(lines_of(t, 2).size(), 3u) << "a branch of two pixels stays at --min-branch 2";
-}
-
 // Four arms meet on a 2 x 2 knot of junction pixels, whose first pixel is (2, 2): paired without
 // crossing, they make two lines that meet on that pixel.
 TEST(Trace, JunctionOfSeveralPixelsJoinsItsLinesOnOnePixel) {
@@ -120,30 +112,6 @@ TEST(Trace, RingWithASpurComesBackClosed) {
   const auto kept = vectorise(image(ring), {0, 0, 0, 0});
   ASSERT_EQ(kept.size(), 2u);
   EXPECT_TRUE(kept[0].closed() != kept[1].closed());
-}
-
-TEST(Trace, PinholeInABandIsTracedThroughOneSide) {
-  const auto lines =
-      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"});
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(
-      lines[0].pixels,
-      pixels({{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {1, 6}, {2, 7}, {2, 8}, {2, 9}, {2, 10}}));
-  EXPECT_EQ(
-      lines_of({"............", ".1111111111.", ".11111.1111.", ".1111111111.", "............"}, 0)
-          .size(),
-      4u)
-      << "without pruning, the eye's two sides are lines of their own";
-}
-
-// Two short spurs make the ring two short runs between two junctions, like an eye; but no line
-// goes on from the junctions once the spurs are pruned, so it stays a ring.
-TEST(Trace, SmallRingWithTwoSpursStaysClosed) {
-  const auto lines =
-      lines_of({"..........", "....1.....", "....1.....", "..1111....", ".1....1...", ".1....1...",
-                "..1111....", "....1.....", "....1.....", ".........."});
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(lines[0].closed()) << describe(lines[0]);
 }
 
 // Traced, a dot is a line of one pixel (which vectorise leaves out).
