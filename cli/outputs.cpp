@@ -203,64 +203,78 @@ std::vector<fs::path> written_in(const fs::path& scratch, const fs::path& shown)
 
 }  // namespace
 
-void Outputs::commit(const Sources& sources) {
-  for (const auto& o : outputs_) {
-    if (o->kind.verify) o->kind.verify(o->staged());
-  }
-  // One lock a folder, taken in one order, so that two commands' moves never interleave.
+namespace {
+
+/// One lock a folder of `paths`, taken in one order, so that two commands' moves never
+/// interleave.
+std::vector<std::unique_ptr<FileLock>> lock_folders(const std::vector<fs::path>& paths) {
   std::set<fs::path> folders;
-  for (const auto& o : outputs_)
-    folders.insert(fs::weakly_canonical(folder_of(o->path)));
+  for (const fs::path& path : paths)
+    folders.insert(fs::weakly_canonical(folder_of(path)));
   std::vector<std::unique_ptr<FileLock>> locks;
   for (const fs::path& folder : folders)
     locks.push_back(std::make_unique<FileLock>((folder / ".torvanelle.lock").string()));
+  return locks;
+}
 
-  struct Move {
-    fs::path from, to;
-  };
-  std::vector<Move> moves;
-  std::vector<fs::path> stale;
-  for (const auto& o : outputs_) {
-    const fs::path folder = folder_of(o->path);
-    const bool was_there = taken(o->path);
-    if (o->kind.container && (was_there != o->container.has_value() ||
-                              (was_there && snapshot(o->path) != o->container))) {
-      throw Error(o->path.string() +
-                  " was changed by another command while this one wrote to it: nothing was "
-                  "written; run the command again");
-    }
-    const std::vector<fs::path> names = written_in(o->scratch, o->path);
-    for (const fs::path& name : names) {
-      const fs::path target = folder / name;
-      if (sources.holds(target))
-        throw Error(
-            target.string() +
-            " is the source or a file it is made of: a tool never writes over what it reads");
-      refuse_special(target, "the output");
-      std::error_code ec;
-      if (fs::is_directory(target, ec)) throw Error(target.string() + " is a folder, not a file");
-      const bool container_itself = o->kind.container && name == o->path.filename();
-      if (!overwrite_ && !container_itself && taken(target))
-        throw Error(target.string() + " exists: give --overwrite to replace it");
-      moves.push_back({o->scratch / name, target});
-    }
-    // An earlier dataset at the output goes whole when this one replaces it.
-    if (was_there && !o->kind.container && o->kind.family) {
-      for (const fs::path& f : o->kind.family(o->path)) {
-        const bool rewritten = std::find(names.begin(), names.end(), f.filename()) != names.end();
-        if (!rewritten && !sources.holds(f)) stale.push_back(f);
-      }
+/// Refuses `target` as the place of a written file, now that the move is near: things may have
+/// changed since the output was declared.
+void check_target(const fs::path& target, const Sources& sources, bool may_replace) {
+  if (sources.holds(target))
+    throw Error(target.string() +
+                " is the source or a file it is made of: a tool never writes over what it reads");
+  refuse_special(target, "the output");
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) throw Error(target.string() + " is a folder, not a file");
+  if (!may_replace && taken(target))
+    throw Error(target.string() + " exists: give --overwrite to replace it");
+}
+
+}  // namespace
+
+void Outputs::plan(const Output& o, const Sources& sources, Plan& plan) const {
+  const fs::path folder = folder_of(o.path);
+  const bool was_there = taken(o.path);
+  if (o.kind.container &&
+      (was_there != o.container.has_value() || (was_there && snapshot(o.path) != o.container))) {
+    throw Error(o.path.string() +
+                " was changed by another command while this one wrote to it: nothing was "
+                "written; run the command again");
+  }
+  const std::vector<fs::path> names = written_in(o.scratch, o.path);
+  for (const fs::path& name : names) {
+    const bool container_itself = o.kind.container && name == o.path.filename();
+    check_target(folder / name, sources, overwrite_ || container_itself);
+    plan.moves.push_back({o.scratch / name, folder / name});
+  }
+  // An earlier dataset at the output goes whole when this one replaces it.
+  if (was_there && !o.kind.container && o.kind.family) {
+    for (const fs::path& f : o.kind.family(o.path)) {
+      const bool rewritten = std::find(names.begin(), names.end(), f.filename()) != names.end();
+      if (!rewritten && !sources.holds(f)) plan.stale.push_back(f);
     }
   }
+}
+
+void Outputs::commit(const Sources& sources) {
+  std::vector<fs::path> paths;
+  for (const auto& o : outputs_) {
+    if (o->kind.verify) o->kind.verify(o->staged());
+    paths.push_back(o->path);
+  }
+  const auto locks = lock_folders(paths);
+  Plan plan;
+  for (const auto& o : outputs_)
+    this->plan(*o, sources, plan);
   // The moves are done whole: a signal now waits until every file is in place, and then no
   // longer counts.
   const InterruptsHeld held;
-  for (const Move& m : moves) {
+  for (const Move& m : plan.moves) {
     std::error_code ec;
     fs::rename(m.from, m.to, ec);
     if (ec) throw Error("cannot write " + m.to.string() + ": " + ec.message());
   }
-  for (const fs::path& f : stale) {
+  for (const fs::path& f : plan.stale) {
     std::error_code ignored;
     fs::remove(f, ignored);
   }

@@ -92,6 +92,17 @@ class Outputs {
   struct Output;
   /// The checks of add().
   void check(const std::filesystem::path& path, const Sources& sources, bool container) const;
+  struct Move {
+    std::filesystem::path from, to;
+  };
+  /// What commit() does: the files it moves, and the stale files of replaced datasets it removes.
+  struct Plan {
+    std::vector<Move> moves;
+    std::vector<std::filesystem::path> stale;
+  };
+  /// Adds the moves of `o` to `plan`, each target checked again; throws Error when one is refused
+  /// or a container changed under the command.
+  void plan(const Output& o, const Sources& sources, Plan& plan) const;
   bool overwrite_;
   std::vector<std::unique_ptr<Output>> outputs_;
 };
