@@ -33,16 +33,6 @@ bool describe_output(GDALDataset& ds, const Model& model, const gis::Georef& g) 
 
 }  // namespace
 
-void check_lines(const vect::Image& contours, const std::filesystem::path& shown) {
-  const bool any = std::any_of(contours.px.begin(), contours.px.end(),
-                               [](std::uint8_t v) { return v != vect::no_line; });
-  if (!any) {
-    // The model would be nodata everywhere: a wrong band or nodata value, not a map to keep.
-    throw gis::Error(shown.string() +
-                     " holds no contour line: every pixel is 255 or the band's nodata value");
-  }
-}
-
 std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
                                                        const std::filesystem::path& output,
                                                        const std::string& format, int cols,

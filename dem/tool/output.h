@@ -24,10 +24,7 @@ std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
 
 /// Writes `model` into `out` (nodata NaN), placed by `g` (the parts it has), its range as
 /// gis::items::elevation_min and elevation_max; then checks that GDAL reads it back whole and the
-/// same. Throws gis::Error naming `shown` when GDAL fails. Refuses (gis::Error naming `shown`) a
-/// source whose pixels hold no contour line at all.
-void check_lines(const vect::Image& contours, const std::filesystem::path& shown);
-
+/// same. Throws gis::Error naming `shown` when GDAL fails.
 void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
                  const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown);

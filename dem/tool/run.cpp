@@ -36,9 +36,7 @@ Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::
   }
   s.image = vect::Image(raster.lines(), raster.cols());
   const gis::Progress::Stage stage = progress.stage(0, 0.1);
-  raster.read(0, raster.lines(), s.image.px.data(), &stage);
-  check_lines(s.image, o.source);
-  raster.warn_if_no_background(err);
+  raster.read_all(s.image.px.data(), stage, err);
   s.georef = raster.georef();
   return s;
 }
