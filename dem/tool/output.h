@@ -10,7 +10,6 @@
 #include "gis/gdal.h"
 #include "gis/georef.h"
 #include "gis/raster_output.h"
-#include "vector/lines.h"
 
 namespace torvanelle::dem::tool {
 
