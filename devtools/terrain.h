@@ -1,5 +1,7 @@
 // Synthetic contour-line rasters drawn from smooth made-up terrain, for samples and benchmarks.
-// Nothing is downloaded: the terrain is a few octaves of lattice noise fixed by the seed.
+// Nothing is downloaded: the terrain is a few octaves of lattice noise fixed by the seed. Its
+// companion, devtools/contour_field.h, draws a terrain whose true lines are known, for measuring
+// the vectoriser.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 
 #include <algorithm>
 #include <array>
