@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "io/console.h"
+#include "io/descriptor.h"
 #include "io/host.h"
 #include "io/raster_files.h"
 
@@ -17,7 +18,7 @@ Flow write_failed(std::ostream& out, const std::string& path) {
 }
 
 bool write_trailer(std::FILE* f, const std::string& nomim1, std::int32_t ebarb) {
-  if (std::fprintf(f, "\n input image : %s ", nomim1.c_str()) < 0) return false;
+  if (!write_trailer_input(f, nomim1)) return false;
   if (ebarb == 0 && std::fputs("\n\n Ebarbulation treatment", f) < 0) return false;
   return std::fprintf(f, "\n\n\t\t\t\t%s\n", attribution) >= 0;
 }

@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 #include "devtools/terrain.h"
 #include "line_metrics.h"
 #include "vector/vectorise.h"

@@ -18,14 +18,6 @@ std::size_t below(std::mt19937& gen, std::size_t n) {
   return static_cast<std::size_t>((std::uint64_t{gen()} * n) >> 32);
 }
 
-// Catmull-Rom weights of the four lattice values around fraction t: the curve passes through
-// the lattice values and has a continuous slope, so contours show no lattice squares.
-std::array<float, 4> catmull_rom(float t) {
-  const float t2 = t * t, t3 = t2 * t;
-  return {0.5f * (-t3 + 2 * t2 - t), 0.5f * (3 * t3 - 5 * t2 + 2), 0.5f * (-3 * t3 + 4 * t2 + t),
-          0.5f * (t3 - t2)};
-}
-
 // A pixel position in lattice units; pixel -1 lands at least one cell inside the lattice.
 float lattice_pos(int pixel, float cell) { return (static_cast<float>(pixel) + 1.5f) / cell + 1; }
 

@@ -1,11 +1,25 @@
 // Synthetic contour-line rasters drawn from smooth made-up terrain, for samples and benchmarks.
-// Nothing is downloaded: the terrain is a few octaves of lattice noise fixed by the seed.
+// Nothing is downloaded: the terrain is a few octaves of lattice noise fixed by the seed. Its
+// companion, devtools/contour_field.h, draws a terrain whose true lines are known, for measuring
+// the vectoriser.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 namespace terrain {
+
+/// The Catmull-Rom weights of the four samples around a point at fraction `t` (0 to 1) past the
+/// second: the curve passes through the samples and has a continuous slope, so that contours
+/// show no lattice squares. The same weights for the noise lattice (float) and for resampling a
+/// real elevation model (double).
+template <class T>
+std::array<T, 4> catmull_rom(T t) {
+  const T t2 = t * t, t3 = t2 * t;
+  return {(-t3 + 2 * t2 - t) / 2, (3 * t3 - 5 * t2 + 2) / 2, (-3 * t3 + 4 * t2 + t) / 2,
+          (t3 - t2) / 2};
+}
 
 struct Options {
   int rows = 1000, cols = 1000;

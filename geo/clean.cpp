@@ -24,15 +24,13 @@ namespace {
 torvanelle::OwnedRaster read_pixels(gis::ContourRaster& src, const gis::Progress::Stage& progress) {
   torvanelle::OwnedRaster tab_in(src.cols(), src.lines());
   if (!tab_in) throw std::bad_alloc();
-  const int cols = src.cols(), lines = src.lines(), step = gis::chunk_rows(cols);
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(cols) * step);
-  for (int first = 0; first < lines; first += step) {
-    const int count = std::min(step, lines - first);
-    src.read(first, count, buffer.data());
-    for (int i = 0; i < count; ++i)
-      std::memcpy(tab_in[first + i], buffer.data() + static_cast<std::size_t>(i) * cols, cols);
-    progress.at(static_cast<double>(first + count) / lines);
-  }
+  const std::size_t cols = static_cast<std::size_t>(src.cols());
+  src.read_chunks(
+      [&](int first, int count, const std::uint8_t* rows) {
+        for (int i = 0; i < count; ++i)
+          std::memcpy(tab_in[first + i], rows + static_cast<std::size_t>(i) * cols, cols);
+      },
+      progress);
   return tab_in;
 }
 

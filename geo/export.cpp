@@ -2,7 +2,6 @@
 // ENVI header that places the raw result itself.
 #include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,19 +27,16 @@ struct Placement {
 /// The georeference of the raster at `path` when GDAL reads one there for a raster of the
 /// result's size; otherwise nothing, and `why` says what was wrong.
 std::optional<gis::Georef> georef_of(const fs::path& path, const Descriptor& d, std::string& why) {
-  std::ostringstream ignored;
-  gis::ErrorTrap trap(ignored);
-  GDALDatasetUniquePtr ds(
-      GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-  if (!ds) {
+  const std::optional<gis::PlacedRaster> placed = gis::read_placed(path);
+  if (!placed) {
     why = path.string() + " has no sidecar that GDAL reads";
-  } else if (ds->GetRasterYSize() != d.nb_lig || ds->GetRasterXSize() != d.nb_col) {
-    why = path.string() + " is " + std::to_string(ds->GetRasterYSize()) + " x " +
-          std::to_string(ds->GetRasterXSize()) + ", not the result's size";
-  } else if (gis::Georef g = gis::read_georef(*ds); !g.has_transform) {
+  } else if (placed->lines != d.nb_lig || placed->cols != d.nb_col) {
+    why = path.string() + " is " + std::to_string(placed->lines) + " x " +
+          std::to_string(placed->cols) + ", not the result's size";
+  } else if (!placed->georef.has_transform) {
     why = path.string() + " has no georeference";
   } else {
-    return g;
+    return placed->georef;
   }
   return std::nullopt;
 }

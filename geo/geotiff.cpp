@@ -8,6 +8,7 @@
 #include <cpl_string.h>
 
 #include "gis/contour_raster.h"
+#include "gis/metadata_items.h"
 #include "gis/raster_output.h"
 #include "preview/palette.h"
 
@@ -34,14 +35,15 @@ bool describe_output(GDALDataset& ds, const Descriptor& d, const gis::Georef& g)
   const bool paletted = std::string_view(ds.GetDriverName()) != "GPKG";
   return gis::apply_georef(ds, g) && band->SetNoDataValue(255) == CE_None &&
          (!paletted || band->SetColorTable(&colours) == CE_None) &&
-         ds.SetMetadataItem(lowest_altitude_key, std::to_string(d.min_al).c_str()) == CE_None &&
-         ds.SetMetadataItem(highest_altitude_key, std::to_string(d.max_al).c_str()) == CE_None;
+         ds.SetMetadataItem(gis::items::lowest_altitude, std::to_string(d.min_al).c_str()) ==
+             CE_None &&
+         ds.SetMetadataItem(gis::items::highest_altitude, std::to_string(d.max_al).c_str()) ==
+             CE_None;
 }
 
 /// A whole number recorded as metadata item `key` of the dataset or else of its band.
 std::optional<std::int32_t> altitude(GDALDataset& ds, const char* key, std::ostream& log) {
-  const char* text = ds.GetMetadataItem(key);
-  if (text == nullptr) text = ds.GetRasterBand(1)->GetMetadataItem(key);
+  const char* text = gis::items::text_of(ds, key);
   if (text == nullptr) return std::nullopt;
   const std::string_view s(text);
   std::int32_t value = 0;
@@ -58,8 +60,8 @@ Descriptor describe(GDALDataset& ds, const gis::Georef& g, std::ostream& log) {
   d.type = 1;
   d.nb_lig = ds.GetRasterYSize();
   d.nb_col = ds.GetRasterXSize();
-  d.min_al = altitude(ds, lowest_altitude_key, log).value_or(0);
-  d.max_al = altitude(ds, highest_altitude_key, log).value_or(255);
+  d.min_al = altitude(ds, gis::items::lowest_altitude, log).value_or(0);
+  d.max_al = altitude(ds, gis::items::highest_altitude, log).value_or(255);
   d.taille_pix = gis::pixel_size(g, log);
   return d;
 }

@@ -16,11 +16,6 @@
 
 namespace geo {
 
-/// The metadata items in which a GeoTIFF records the descriptor's lowest and highest altitude
-/// (whole numbers); written by the export, read by the import.
-inline constexpr const char* lowest_altitude_key = "LOWEST_ALTITUDE";
-inline constexpr const char* highest_altitude_key = "HIGHEST_ALTITUDE";
-
 /// The descriptor of the source `ds` placed by `g`: its size, type 1, the altitudes of its
 /// metadata (else 0 and 255), the pixel width rounded (warnings on `log`).
 Descriptor describe(GDALDataset& ds, const gis::Georef& g, std::ostream& log);

@@ -1,7 +1,6 @@
 // torvanelle-geo import: a contour raster that GDAL reads, into the program's raw raster and
 // descriptor, with the ENVI header that keeps its place on the map.
 #include <string>
-#include <vector>
 
 #include "geo/commands.h"
 #include "geo/geotiff.h"
@@ -12,26 +11,6 @@
 namespace geo {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-/// Copies the pixels of `from` to `to`, nodata pixels made the background.
-void copy_pixels(gis::ContourRaster& from, GDALRasterBand& to, const fs::path& shown,
-                 gis::ErrorTrap& trap, const gis::Progress::Stage& progress) {
-  const int cols = from.cols(), lines = from.lines(), step = gis::chunk_rows(cols);
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(cols) * step);
-  for (int first = 0; first < lines; first += step) {
-    const int count = std::min(step, lines - first);
-    from.read(first, count, buffer.data());
-    if (to.RasterIO(GF_Write, 0, first, cols, count, buffer.data(), cols, count, GDT_Byte, 0, 0,
-                    nullptr) != CE_None) {
-      throw gis::failure(trap, "cannot write " + shown.string());
-    }
-    progress.at(static_cast<double>(first + count) / lines);
-  }
-}
-
-}  // namespace
 
 void import_raster(torvanelle::cli::Command& command, const std::string& source,
                    const fs::path& dest_path, const gis::Progress& progress, std::ostream& log) {
@@ -48,7 +27,17 @@ void import_raster(torvanelle::cli::Command& command, const std::string& source,
   GDALDatasetUniquePtr out = gis::create_envi(staged, d.nb_lig, d.nb_col, src.georef(), trap);
   {
     const auto copying = progress.stage(0, 0.9);
-    copy_pixels(src, *out->GetRasterBand(1), raw, trap, copying);
+    GDALRasterBand& band = *out->GetRasterBand(1);
+    src.read_chunks(
+        [&](int first, int count, const std::uint8_t* rows) {
+          // RasterIO takes a writable buffer even to write from it.
+          auto* pixels = const_cast<std::uint8_t*>(rows);
+          if (band.RasterIO(GF_Write, 0, first, d.nb_col, count, pixels, d.nb_col, count, GDT_Byte,
+                            0, 0, nullptr) != CE_None) {
+            throw gis::failure(trap, "cannot write " + raw.string());
+          }
+        },
+        copying);
   }
   gis::close(out, trap, raw);
   // The header driver may round a tiny raster's file up; the program's raster is exactly its

@@ -45,19 +45,6 @@ void write_descriptor(const fs::path& path, const Descriptor& d, const fs::path&
   if (!written || std::fclose(f.release()) != 0) throw Error("cannot write " + shown.string());
 }
 
-std::optional<std::string> trailer_input_image(std::string_view text) {
-  static constexpr std::string_view mark = "\n input image : ";
-  const std::size_t at = text.find(mark);
-  if (at == std::string_view::npos) return std::nullopt;
-  std::string_view path = text.substr(at + mark.size());
-  path = path.substr(0, path.find('\n'));
-  // The program writes one space after the path; a CR LF file adds a '\r'.
-  while (!path.empty() && (path.back() == ' ' || path.back() == '\r'))
-    path.remove_suffix(1);
-  if (path.empty()) return std::nullopt;
-  return std::string(path);
-}
-
 ResultDescriptor read_result_descriptor(const fs::path& path) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw Error(path.string() + ": no such file");
@@ -73,7 +60,7 @@ ResultDescriptor read_result_descriptor(const fs::path& path) {
   if (d.nb_lig == 0 || d.nb_col == 0) throw Error(path.string() + ": the image is empty");
   std::ifstream text(path, std::ios::binary);
   const std::string all{std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>()};
-  return {d, trailer_input_image(all)};
+  return {d, torvanelle::trailer_input_image(all)};
 }
 
 std::vector<Candidate> input_image_candidates(const std::string& built,

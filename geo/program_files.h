@@ -27,7 +27,8 @@ std::filesystem::path with_extension(const std::filesystem::path& stem, std::str
 void write_descriptor(const std::filesystem::path& path, const Descriptor& d,
                       const std::filesystem::path& shown);
 
-/// A result's descriptor: the six values and the input raster its trailer names, in the built
+/// A result's descriptor: the six values and the input raster its trailer names
+/// (torvanelle::trailer_input_image), in the built
 /// form the program records ("C:\images\site\dem1.raw"); absent when there is no trailer.
 struct ResultDescriptor {
   Descriptor values;
@@ -37,10 +38,6 @@ struct ResultDescriptor {
 /// Reads the descriptor at `path`. Throws Error when it cannot be read, holds fewer than six
 /// integers or a size the program could not have worked on.
 ResultDescriptor read_result_descriptor(const std::filesystem::path& path);
-
-/// The input raster path that a descriptor's trailer line " input image : PATH " records, or
-/// nothing when `text` has no such line.
-std::optional<std::string> trailer_input_image(std::string_view text);
 
 /// A host file where the input raster may be.
 struct Candidate {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace gis {
 
@@ -67,6 +68,30 @@ void ContourRaster::read(int first, int count, std::uint8_t* buffer,
   const std::size_t n = static_cast<std::size_t>(cols()) * static_cast<std::size_t>(count);
   if (nodata_ && *nodata_ != 255) std::replace(buffer, buffer + n, *nodata_, std::uint8_t{255});
   if (!background_seen_) background_seen_ = nodata_ || std::memchr(buffer, 255, n) != nullptr;
+}
+
+void ContourRaster::read_all(std::uint8_t* buffer, const Progress::Stage& progress,
+                             std::ostream& log) {
+  read(0, lines(), buffer, &progress);
+  const std::size_t n = static_cast<std::size_t>(cols()) * static_cast<std::size_t>(lines());
+  if (std::all_of(buffer, buffer + n, [](std::uint8_t v) { return v == 255; })) {
+    throw Error(path_.string() +
+                " holds no contour line: every pixel is 255 or the band's nodata value");
+  }
+  warn_if_no_background(log);
+}
+
+void ContourRaster::read_chunks(
+    const std::function<void(int first, int count, const std::uint8_t* rows)>& take,
+    const Progress::Stage& progress) {
+  const int step = chunk_rows(cols());
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(cols()) * step);
+  for (int first = 0; first < lines(); first += step) {
+    const int count = std::min(step, lines() - first);
+    read(first, count, buffer.data());
+    take(first, count, buffer.data());
+    progress.at(static_cast<double>(first + count) / lines());
+  }
 }
 
 void ContourRaster::warn_if_no_background(std::ostream& log) const {

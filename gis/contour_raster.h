@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 
@@ -32,6 +33,18 @@ class ContourRaster {
   /// value's pixels made 255. `progress` is told how far the read is. Throws Error naming the
   /// source when GDAL cannot read them.
   void read(int first, int count, std::uint8_t* buffer, const Progress::Stage* progress = nullptr);
+
+  /// Reads every row into `buffer` (lines() x cols() bytes) as read() does, then refuses (Error
+  /// naming the source) pixels that hold no contour line at all: the output would be empty or
+  /// nodata everywhere, which a wrong band or nodata value gives as readily as a blank sheet.
+  /// Warns on `log` as warn_if_no_background().
+  void read_all(std::uint8_t* buffer, const Progress::Stage& progress, std::ostream& log);
+
+  /// Reads the rows in chunks of chunk_rows(cols()) from the first, as read() does, and hands
+  /// each to `take` (`count` rows from row `first`, row after row). `progress` is told each
+  /// chunk taken.
+  void read_chunks(const std::function<void(int first, int count, const std::uint8_t* rows)>& take,
+                   const Progress::Stage& progress);
 
   /// Warns on `log`, once every row was read, when nothing marked the background: no nodata
   /// value and no pixel of 255, so every pixel was taken for a line.

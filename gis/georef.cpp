@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <sstream>
 #include <string>
 
 #include "gis/gdal.h"
@@ -47,6 +48,15 @@ Georef read_georef(GDALDataset& ds) {
   if (const auto exact = exact_transform(ds); g.has_transform && exact) g.transform = *exact;
   if (const OGRSpatialReference* crs = ds.GetSpatialRef(); crs != nullptr) g.crs = *crs;
   return g;
+}
+
+std::optional<PlacedRaster> read_placed(const fs::path& path) {
+  std::ostringstream ignored;
+  ErrorTrap trap(ignored);
+  GDALDatasetUniquePtr ds(
+      GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  if (!ds) return std::nullopt;
+  return PlacedRaster{ds->GetRasterYSize(), ds->GetRasterXSize(), read_georef(*ds)};
 }
 
 bool apply_georef(GDALDataset& ds, const Georef& g) {

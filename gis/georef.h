@@ -26,6 +26,17 @@ struct Georef {
 /// The georeference of `ds` (has_transform false when it has none).
 Georef read_georef(GDALDataset& ds);
 
+/// A raster's size and georeference, as read from a file.
+struct PlacedRaster {
+  int lines = 0;
+  int cols = 0;
+  Georef georef;
+};
+
+/// The size and georeference of the raster GDAL opens at `path` (read-only, its messages kept
+/// quiet); nothing when GDAL opens no raster there.
+std::optional<PlacedRaster> read_placed(const std::filesystem::path& path);
+
 /// Gives `ds` the georeference `g` (the parts it has). Returns false when the driver refuses.
 bool apply_georef(GDALDataset& ds, const Georef& g);
 

@@ -106,6 +106,23 @@ bool write_descriptor(std::FILE* f, const Descriptor& d) {
                       d.taille_pix) >= 0;
 }
 
+bool write_trailer_input(std::FILE* f, const std::string& built) {
+  return std::fprintf(f, "%s%s ", trailer_input_label, built.c_str()) >= 0;
+}
+
+std::optional<std::string> trailer_input_image(std::string_view text) {
+  const std::string_view mark = trailer_input_label;
+  const std::size_t at = text.find(mark);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view path = text.substr(at + mark.size());
+  path = path.substr(0, path.find('\n'));
+  // The program writes one space after the path; a CR LF file adds a '\r'.
+  while (!path.empty() && (path.back() == ' ' || path.back() == '\r'))
+    path.remove_suffix(1);
+  if (path.empty()) return std::nullopt;
+  return std::string(path);
+}
+
 std::uint64_t run_bytes(std::int32_t nb_lig, std::int32_t nb_col) {
   if (nb_lig <= 0 || nb_col < 0) return 0;
   // An allocation takes its bytes and two pointers' worth of bookkeeping, rounded up to 16.

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/image.h"
 
@@ -22,6 +24,18 @@ int read_descriptor(std::FILE* f, Descriptor& d, std::string* stopped_at = nullp
 /// Writes the six values of `d` one per line, each followed by a line end. Returns false when
 /// the stream reports a write error.
 bool write_descriptor(std::FILE* f, const Descriptor& d);
+
+/// What opens the line of a result's descriptor, after its six values, that names the input
+/// raster: "\n input image : PATH ", PATH as the program built it (C:\images\site\dem1.raw).
+inline constexpr const char* trailer_input_label = "\n input image : ";
+
+/// Writes the trailer line naming the input raster `built`. Returns false when the stream
+/// reports a write error.
+bool write_trailer_input(std::FILE* f, const std::string& built);
+
+/// The input raster path that a descriptor's trailer line records, or nothing when `text` has no
+/// such line. A CR LF file reads as the program wrote it.
+std::optional<std::string> trailer_input_image(std::string_view text);
 
 /// Why a raster of nb_lig lines and nb_col columns cannot be worked on, or null when it can.
 /// Negative sizes and lines without columns are unusable; so is a size whose working memory

@@ -7,6 +7,7 @@
 // default 1) repeats every pixel scale × scale times. The picture appears whole or not at all.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "io/descriptor.h"
 #include "io/interrupts.h"
 #include "preview/palette.h"
 #include "preview/png.h"
@@ -46,11 +48,17 @@ std::vector<png::Rgb> contour_palette() {
   return p;
 }
 
-// The raster's size from its descriptor; false when unreadable or not a sensible size.
+// The raster's size from its descriptor, read as the program reads one; false when unreadable
+// or not a sensible size.
 bool read_size(const std::string& path, int& rows, int& cols) {
-  std::ifstream f(path);
-  return static_cast<bool>(f >> rows >> cols) && rows > 0 && cols > 0 &&
-         static_cast<long long>(rows) * cols <= (1LL << 28);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  torvanelle::Descriptor d;
+  const bool read = torvanelle::read_descriptor(f, d) >= 2;
+  std::fclose(f);
+  rows = d.nb_lig;
+  cols = d.nb_col;
+  return read && rows > 0 && cols > 0 && static_cast<long long>(rows) * cols <= (1LL << 28);
 }
 
 // Every pixel repeated scale × scale times.

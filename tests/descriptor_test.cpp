@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -153,6 +154,25 @@ TEST(WriteDescriptor, SixLinesThatReadBackTheSame) {
   torvanelle::Descriptor back = marked();
   EXPECT_EQ(read_text(text, back), 6);
   EXPECT_EQ(values(back), values(st));
+}
+
+TEST(Trailer, NamesTheInputAsTheProgramWroteIt) {
+  std::FILE* f = std::tmpfile();
+  ASSERT_TRUE(torvanelle::write_trailer_input(f, "C:\\images\\site\\dem1.raw"));
+  std::rewind(f);
+  char text[64] = {};
+  const std::size_t size = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  EXPECT_EQ(std::string(text, size), "\n input image : C:\\images\\site\\dem1.raw ");
+  const std::string written = "400\n600\n1\n0\n255\n10\n" + std::string(text, size) +
+                              "\n\n Ebarbulation treatment\n\n\t\t\t\tContour lines thinned by "
+                              "Torvanelle\n";
+  EXPECT_EQ(torvanelle::trailer_input_image(written), "C:\\images\\site\\dem1.raw");
+  EXPECT_EQ(
+      torvanelle::trailer_input_image("1\r\n2\r\n\r\n input image : C:\\images\\a\\b.raw \r\n"),
+      "C:\\images\\a\\b.raw");
+  EXPECT_EQ(torvanelle::trailer_input_image("400\n600\n1\n0\n255\n10\n"), std::nullopt);
+  EXPECT_EQ(torvanelle::trailer_input_image("\n input image :  \n"), std::nullopt);
 }
 
 TEST(SizeFault, UsableAndUnusableSizes) {

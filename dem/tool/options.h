@@ -8,16 +8,6 @@
 
 namespace torvanelle::dem::tool {
 
-/// The values a level may take, from the command line or the source's metadata alike.
-struct Range {
-  double low;
-  double high;
-  bool holds(double x) const { return x >= low && x <= high; }  // false for NaN
-};
-inline constexpr Range base_range{-1e9, 1e9};
-/// Above zero: a higher number lies higher.
-inline constexpr Range interval_range{1e-6, 1e6};
-
 struct ToolOptions {
   std::string source;
   std::string output;

@@ -1,42 +1,17 @@
 #include "dem/tool/output.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <cpl_string.h>
 
-#include "dem/tool/options.h"
 #include "gis/contour_raster.h"
+#include "gis/metadata_items.h"
 
 namespace torvanelle::dem::tool {
 namespace {
-
-/// `x` as a person writes it: 1000000, 0.5, 1e-06.
-std::string shown_number(double x) { return CPLSPrintf("%.15g", x); }
-
-/// The number in metadata item `key` of `ds` or else of its band; nothing when absent; throws
-/// when present and not a number within `range`.
-std::optional<double> number_item(GDALDataset& ds, const char* key, Range range,
-                                  const std::filesystem::path& shown) {
-  const char* text = ds.GetMetadataItem(key);
-  if (text == nullptr) text = ds.GetRasterBand(1)->GetMetadataItem(key);
-  if (text == nullptr) return std::nullopt;
-  const std::string_view s(text);
-  double value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  // A level out of range would make elevations no Float32 holds: +inf for BASE=1e300.
-  if (ec != std::errc() || end != s.data() + s.size() || !range.holds(value)) {
-    throw gis::Error(shown.string() + ": the metadata item " + key + " must be a number from " +
-                     shown_number(range.low) + " to " + shown_number(range.high) + ", not '" +
-                     std::string(s) + "'");
-  }
-  return value;
-}
 
 /// Where `model` holds an infinite elevation, or nothing when it holds none. NaN is nodata.
 std::optional<std::size_t> first_infinite(const Model& model) {
@@ -52,31 +27,10 @@ bool describe_output(GDALDataset& ds, const Model& model, const gis::Georef& g) 
     return ds.SetMetadataItem(key, CPLSPrintf("%.9g", static_cast<double>(v))) == CE_None;
   };
   return gis::apply_georef(ds, g) && ds.GetRasterBand(1)->SetNoDataValue(std::nan("")) == CE_None &&
-         item(lowest_key, model.min) && item(highest_key, model.max);
+         item(gis::items::elevation_min, model.min) && item(gis::items::elevation_max, model.max);
 }
 
 }  // namespace
-
-Levels levels_of(GDALDataset& source, const std::filesystem::path& shown) {
-  const std::optional<double> base = number_item(source, base_key, base_range, shown);
-  const std::optional<double> interval = number_item(source, interval_key, interval_range, shown);
-  if (!base || !interval) {
-    throw gis::Error(shown.string() +
-                     ": no base and interval: give --base and --interval, or the source the "
-                     "metadata items BASE and INTERVAL");
-  }
-  return {*base, *interval};
-}
-
-void check_lines(const vect::Image& contours, const std::filesystem::path& shown) {
-  const bool any = std::any_of(contours.px.begin(), contours.px.end(),
-                               [](std::uint8_t v) { return v != vect::no_line; });
-  if (!any) {
-    // The model would be nodata everywhere: a wrong band or nodata value, not a map to keep.
-    throw gis::Error(shown.string() +
-                     " holds no contour line: every pixel is 255 or the band's nodata value");
-  }
-}
 
 std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
                                                        const std::filesystem::path& output,

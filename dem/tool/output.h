@@ -10,23 +10,8 @@
 #include "gis/gdal.h"
 #include "gis/georef.h"
 #include "gis/raster_output.h"
-#include "vector/lines.h"
 
 namespace torvanelle::dem::tool {
-
-/// The metadata items, of the dataset or else of its band, that give a source's base and
-/// interval when the command line does not.
-inline constexpr const char* base_key = "BASE";
-inline constexpr const char* interval_key = "INTERVAL";
-
-/// The metadata items in which the output records its elevation range.
-inline constexpr const char* lowest_key = "ELEVATION_MIN";
-inline constexpr const char* highest_key = "ELEVATION_MAX";
-
-/// The levels of `source`: base and interval from its metadata items. Throws gis::Error naming
-/// `shown` when either is missing, and the item and its accepted range too when it is not a
-/// number within what the command line accepts (base_range, interval_range).
-Levels levels_of(GDALDataset& source, const std::filesystem::path& shown);
 
 /// Declares `output` an output of `command` and creates it: cols x rows Float32 pixels in the
 /// format `format` names, else its extension (a GeoTIFF: DEFLATE with the floating-point
@@ -37,11 +22,8 @@ std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
                                                        int rows, gis::ErrorTrap& trap);
 
 /// Writes `model` into `out` (nodata NaN), placed by `g` (the parts it has), its range as
-/// `lowest_key` and `highest_key`; then checks that GDAL reads it back whole and the same.
-/// Throws gis::Error naming `shown` when GDAL fails.
-/// Refuses (gis::Error naming `shown`) a source whose pixels hold no contour line at all.
-void check_lines(const vect::Image& contours, const std::filesystem::path& shown);
-
+/// gis::items::elevation_min and elevation_max; then checks that GDAL reads it back whole and the
+/// same. Throws gis::Error naming `shown` when GDAL fails.
 void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
                  const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown);

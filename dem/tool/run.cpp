@@ -5,6 +5,7 @@
 #include "dem/tool/options.h"
 #include "dem/tool/output.h"
 #include "gis/contour_raster.h"
+#include "gis/levels.h"
 
 namespace torvanelle::dem::tool {
 namespace {
@@ -27,12 +28,15 @@ struct Source {
 Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::Progress& progress,
                    std::ostream& err) {
   Source s;
-  s.levels = o.base ? Levels{*o.base, *o.interval} : levels_of(raster.dataset(), o.source);
+  if (o.base) {
+    s.levels = {*o.base, *o.interval};
+  } else {
+    const gis::Levels read = gis::levels_of(raster.dataset(), o.source);
+    s.levels = {read.base, read.interval};
+  }
   s.image = vect::Image(raster.lines(), raster.cols());
   const gis::Progress::Stage stage = progress.stage(0, 0.1);
-  raster.read(0, raster.lines(), s.image.px.data(), &stage);
-  check_lines(s.image, o.source);
-  raster.warn_if_no_background(err);
+  raster.read_all(s.image.px.data(), stage, err);
   s.georef = raster.georef();
   return s;
 }

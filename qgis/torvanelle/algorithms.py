@@ -11,6 +11,7 @@ from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingExcep
                        QgsVectorFileWriter)
 from qgis.PyQt.QtCore import QCoreApplication
 
+from .levels import BASE_RANGE, INTERVAL_RANGE
 from .programs import find_program
 from .toolrun import ToolCancelled, ToolFailed, run_tool
 
@@ -122,28 +123,31 @@ class CleanAlgorithm(ToolAlgorithm):
 
 class ElevationParameters:
     """BASE and INTERVAL, which go together: the elevation of contour number 0 and the step
-    between two numbers."""
+    between two numbers, both or neither, the interval above zero; within the tools' ranges."""
 
     BASE = "BASE"
     INTERVAL = "INTERVAL"
 
     def add_elevation_parameters(self, optional):
-        self.addParameter(QgsProcessingParameterNumber(
-            self.BASE, tr("Elevation of contour number 0"), QgsProcessingParameterNumber.Double,
-            optional=optional))
-        self.addParameter(QgsProcessingParameterNumber(
-            self.INTERVAL, tr("Contour interval"), QgsProcessingParameterNumber.Double,
-            optional=optional))
+        for name, label, (low, high) in (
+                (self.BASE, tr("Elevation of contour number 0"), BASE_RANGE),
+                (self.INTERVAL, tr("Contour interval"), INTERVAL_RANGE)):
+            self.addParameter(QgsProcessingParameterNumber(
+                name, label, QgsProcessingParameterNumber.Double, optional=optional,
+                minValue=low, maxValue=high))
+
+    def elevation_given(self, parameters):
+        """Whether BASE and INTERVAL are given, each."""
+        return [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
 
     def elevation_words(self, parameters, context):
-        given = [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
-        if not any(given):
+        if not any(self.elevation_given(parameters)):
             return []
         return ["--base", number(self.parameterAsDouble(parameters, self.BASE, context)),
                 "--interval", number(self.parameterAsDouble(parameters, self.INTERVAL, context))]
 
     def checkParameterValues(self, parameters, context):
-        given = [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
+        given = self.elevation_given(parameters)
         if given[0] != given[1]:
             return False, tr("Give both the elevation of number 0 and the interval, or neither")
         if given[1] and not self.parameterAsDouble(parameters, self.INTERVAL, context) > 0:

@@ -532,17 +532,6 @@ TEST(PixelSize, IsTheRoundedPixelWidthWithAWarningForEachApproximation) {
   EXPECT_THROW(gis::pixel_size({{0, 1e12, 0, 0, 0, -1e12}, true, std::nullopt}, log), gis::Error);
 }
 
-TEST(Trailer, NamesTheInputAsTheProgramWroteIt) {
-  const std::string written =
-      "400\n600\n1\n0\n255\n10\n\n input image : C:\\images\\site\\dem1.raw \n\n Ebarbulation "
-      "treatment\n\n\t\t\t\tContour lines thinned by Torvanelle\n";
-  EXPECT_EQ(geo::trailer_input_image(written), "C:\\images\\site\\dem1.raw");
-  EXPECT_EQ(geo::trailer_input_image("1\r\n2\r\n\r\n input image : C:\\images\\a\\b.raw \r\n"),
-            "C:\\images\\a\\b.raw");
-  EXPECT_EQ(geo::trailer_input_image("400\n600\n1\n0\n255\n10\n"), std::nullopt);
-  EXPECT_EQ(geo::trailer_input_image("\n input image :  \n"), std::nullopt);
-}
-
 /// The candidates as strings (GoogleTest cannot print paths), "!" marking one out of the root.
 std::vector<std::string> candidates(const std::string& built,
                                     const std::optional<fs::path>& images_root,

@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 #include "line_metrics.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"

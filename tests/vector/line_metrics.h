@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 
 namespace field {
 

@@ -1,6 +1,6 @@
 // How well the vectoriser finds contour lines that are known exactly: a smooth synthetic terrain,
 // its contour bands drawn 1 to 5 pixels wide so that neighbouring numbers touch on steep slopes,
-// and its true lines by marching squares (contour_field.h).
+// and its true lines by marching squares (devtools/contour_field.h).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 #include "line_metrics.h"
 #include "vector/vectorise.h"
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/cli.h"
+#include "gis/levels.h"
 
 namespace torvanelle::vect::tool {
 
@@ -21,14 +22,7 @@ void declare(CLI::App& app, ToolOptions& o) {
                  "layer name (default: contours). Into an existing GeoPackage or SQLite file the "
                  "layer is added and every other layer kept; a layer of that name is replaced "
                  "only with --overwrite. A shapefile's layer takes its file's name");
-  CLI::Option* base =
-      app.add_option("--base", o.base, "elevation of contour number 0")->check(between(-1e9, 1e9));
-  CLI::Option* interval = app.add_option("--interval", o.interval,
-                                         "elevation between two numbers, positive: `elevation` "
-                                         "= base + number x interval")
-                              ->check(between(1e-6, 1e6));
-  base->needs(interval);
-  interval->needs(base);
+  gis::declare_levels(app, o.base, o.interval, false);
   app.add_option("--min-branch", o.min_branch,
                  "prune branches shorter than N pixels at junctions (default: 3)")
       ->check(whole_between(0, 1000000));

@@ -18,7 +18,7 @@ struct Source {
 };
 
 /// Reads `raster` whole, nodata pixels made no_line. Throws gis::Error naming it when it cannot
-/// be read; warnings go to `log`.
+/// be read or holds no line; warnings go to `log`.
 Source read_source(gis::ContourRaster& raster, const gis::Progress::Stage& progress,
                    std::ostream& log);
 

@@ -1,4 +1,4 @@
-#include "contour_field.h"
+#include "devtools/contour_field.h"
 
 #include <algorithm>
 #include <array>
@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <random>
 #include <unordered_map>
+
+#include "devtools/terrain.h"
 
 namespace field {
 
@@ -53,13 +55,6 @@ std::uint8_t band_at(const Grid& t, int i, int j) {
   return best;
 }
 
-/// The Catmull-Rom weights of the four samples around a point at `f` (0..1) past the second.
-std::array<double, 4> cubic_weights(double f) {
-  const double f2 = f * f, f3 = f2 * f;
-  return {(-f3 + 2 * f2 - f) / 2, (3 * f3 - 5 * f2 + 2) / 2, (-3 * f3 + 4 * f2 + f) / 2,
-          (f3 - f2) / 2};
-}
-
 }  // namespace
 
 Terrain test_terrain() {
@@ -97,11 +92,11 @@ Grid resample(const std::vector<double>& dem, int rows, int cols, int out_rows, 
   for (int i = 0; i < out_rows; ++i) {
     const double y = (i + 0.5) * rows / out_rows - 0.5;
     const int y0 = static_cast<int>(std::floor(y));
-    const std::array<double, 4> wy = cubic_weights(y - y0);
+    const std::array<double, 4> wy = terrain::catmull_rom(y - y0);
     for (int j = 0; j < out_cols; ++j) {
       const double x = (j + 0.5) * cols / out_cols - 0.5;
       const int x0 = static_cast<int>(std::floor(x));
-      const std::array<double, 4> wx = cubic_weights(x - x0);
+      const std::array<double, 4> wx = terrain::catmull_rom(x - x0);
       double e = 0;
       for (int a = 0; a < 4; ++a) {
         for (int b = 0; b < 4; ++b)
