@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 #include <utility>
 
 #include "dem/gradient.h"
 #include "dem/hull.h"
+#include "dem/pixel_index.h"
 #include "dem/regions.h"
 #include "dem/sinks.h"
 #include "dem/thin_plate.h"
@@ -76,9 +76,8 @@ void measure(Model& model) {
 }  // namespace
 
 Model elevation_model(const vect::Image& contours, const Levels& levels, const Options& options) {
-  if (contours.px.size() >= (std::size_t{1} << 32)) {
-    throw std::length_error("an elevation model holds fewer than 2^32 pixels");
-  }
+  // Checked before any work: the regions and the sinks index the pixels in 32 bits.
+  const PixelIndex index(contours.px.size());
   Model model;
   model.rows = contours.rows;
   model.cols = contours.cols;
