@@ -286,6 +286,34 @@ void solve_directly(PlateGrid& g, const Plate& plate) {
 /// they cost a quarter as much each and carry the smooth part of the solution.
 int sweeps_at(int level) { return std::min(16 + 10 * level, 60); }
 
+/// The sweeps' work over the pyramid's grids finer than the coarsest (`coarser` holds them
+/// halved, finest first), in pixels swept, reported as it passes each hundredth of the whole.
+class SweepWork {
+ public:
+  SweepWork(const PlateGrid& grid, const std::vector<PlateGrid>& coarser, const Progress& progress)
+      : progress_(progress) {
+    for (std::size_t level = 0; level < coarser.size(); ++level) {
+      const PlateGrid& fine = level == 0 ? grid : coarser[level - 1];
+      total_ += static_cast<double>(fine.z.size()) * sweeps_at(static_cast<int>(level));
+    }
+  }
+
+  /// One sweep over `g` done.
+  void swept(const PlateGrid& g) {
+    done_ += static_cast<double>(g.z.size());
+    const double fraction = total_ > 0 ? done_ / total_ : 1;
+    if (fraction < next_) return;
+    progress_.at(fraction);
+    next_ = fraction + 0.01;
+  }
+
+ private:
+  const Progress& progress_;
+  double total_ = 0;
+  double done_ = 0;
+  double next_ = 0.01;
+};
+
 }  // namespace
 
 float relax(PlateGrid& g, const Plate& plate, float omega) {
@@ -311,7 +339,7 @@ float relax(PlateGrid& g, const Plate& plate, float omega) {
   return change;
 }
 
-void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
+void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress) {
   for (std::size_t n = 0; n < grid.z.size(); ++n) {
     if (!std::isnan(grid.fixed[n])) grid.z[n] = grid.fixed[n];
   }
@@ -324,8 +352,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
   }
   if (coarser.empty()) {
     solve_directly(grid, plate);
+    progress.at(1);
     return;
   }
+  SweepWork work(grid, coarser, progress);
   solve_directly(coarser.back(), plate);
   for (std::size_t level = coarser.size(); level-- > 0;) {
     PlateGrid& fine = level == 0 ? grid : coarser[level - 1];
@@ -334,8 +364,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
     const int sweeps = sweeps_at(static_cast<int>(level));
     for (int s = 0; s < sweeps; ++s) {
       relax(fine, plate, s < sweeps - plain_sweeps ? over_relaxation : 1.0f);
+      work.swept(fine);
     }
   }
+  progress.at(1);
 }
 
 }  // namespace torvanelle::dem
