@@ -122,6 +122,21 @@ static_assert(own == Weight{20, 4} && side == Weight{8, 1} && diagonal == Weight
                   apart == Weight{-1, 0},
               "the stencil given at the top of this file");
 
+/// The lowest and highest offset of a difference's pixels along one axis (0 rows, 1 columns).
+struct Reach {
+  int low = 0;
+  int high = 0;
+};
+
+constexpr Reach reach(const Difference& d, int axis) {
+  Reach r{d.at[0][axis], d.at[0][axis]};
+  for (int k = 1; k < d.size; ++k) {
+    r.low = std::min(r.low, d.at[k][axis]);
+    r.high = std::max(r.high, d.at[k][axis]);
+  }
+  return r;
+}
+
 /// Adds to `num` and `den` the terms at (i, j) of the energy's difference number D: each
 /// placement of it that holds the pixel and lies in the grid, with a the pixel's coefficient
 /// there and r the rest of the difference, adds -w a r to the numerator and w a² to the
@@ -130,14 +145,16 @@ template <std::size_t D>
 void add_difference(const PlateGrid& g, int i, int j, double p, double tension, double& num,
                     double& den) {
   constexpr Difference d = energy[D];
+  constexpr Reach rows = reach(d, 0);
+  constexpr Reach cols = reach(d, 1);
   const double w = d.plate * p + d.membrane * tension;
   for (int s = d.size; s-- > 0;) {
     const int oi = i - d.at[s][0];
     const int oj = j - d.at[s][1];
-    bool fits = true;
-    for (int k = 0; k < d.size; ++k)
-      fits = fits && inside(g, oi + d.at[k][0], oj + d.at[k][1]);
-    if (!fits) continue;
+    if (oi + rows.low < 0 || oi + rows.high >= g.rows || oj + cols.low < 0 ||
+        oj + cols.high >= g.cols) {
+      continue;  // not all in the grid
+    }
     double rest = 0;
     for (int k = 0; k < d.size; ++k) {
       if (k == s) continue;
