@@ -228,6 +228,11 @@ TEST(ElevationModel, ProgressRisesToOne) {
     ASSERT_EQ(model.z.size(), quiet.z.size());
     EXPECT_EQ(std::memcmp(model.z.data(), quiet.z.data(), model.z.size() * sizeof(float)), 0);
   }
+  // Without a line there is nothing to do, and it still ends at 1.
+  std::vector<double> heard;
+  elevation_model(demtest::Image(8, 9), levels, {},
+                  torvanelle::Progress([&](double f) { heard.push_back(f); }));
+  EXPECT_EQ(heard, std::vector<double>{1.0});
 }
 
 TEST(ElevationModel, LevelsFromBaseAndInterval) {
