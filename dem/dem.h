@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/progress.h"
 #include "vector/lines.h"
 
 namespace torvanelle::dem {
@@ -70,8 +71,9 @@ struct Model {
 /// `options.hold` says), so a thick band's other pixels are interpolated like any pixel between
 /// the lines. Pixels outside the convex hull of
 /// the contour pixels are `nodata`; with no contour pixel at all, every pixel is. Throws
-/// std::length_error for a raster of 2³² pixels or more.
+/// std::length_error for a raster of 2³² pixels or more. `progress` hears how far the work has
+/// got, by stage and through the thin plate's sweeps, the last report 1.
 Model elevation_model(const vect::Image& contours, const Levels& levels,
-                      const Options& options = {});
+                      const Options& options = {}, const Progress& progress = {});
 
 }  // namespace torvanelle::dem

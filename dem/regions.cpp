@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "dem/pixel_index.h"
+
 namespace torvanelle::dem {
 namespace {
 
@@ -21,7 +23,7 @@ struct Stretch {
 class Labeller {
  public:
   Labeller(const vect::Image& skeleton, const std::vector<float>& z)
-      : skeleton_(skeleton), z_(z), label_(skeleton.px.size(), -1) {}
+      : index_(skeleton.px.size()), skeleton_(skeleton), z_(z), label_(skeleton.px.size(), -1) {}
 
   /// Labels every stretch and gathers what each holds.
   void run() {
@@ -38,10 +40,10 @@ class Labeller {
   /// Fills the stretch holding pixel `seed` with `id`, 4-connected.
   void flood(std::size_t seed, int id) {
     stretches_.emplace_back();
-    stack_.push_back(static_cast<std::uint32_t>(seed));
+    stack_.push_back(index_.pack(seed));
     label_[seed] = id;
     while (!stack_.empty()) {
-      const std::size_t n = stack_.back();
+      const std::size_t n = PixelIndex::unpack(stack_.back());
       stack_.pop_back();
       visit(n, stretches_.back());
     }
@@ -76,17 +78,18 @@ class Labeller {
           s.high = std::max<int>(s.high, v);
         } else if ((di == 0 || dj == 0) && label_[m] < 0) {
           label_[m] = label_[n];
-          stack_.push_back(static_cast<std::uint32_t>(m));
+          stack_.push_back(index_.pack(m));
         }
       }
     }
   }
 
+  PixelIndex index_;
   const vect::Image& skeleton_;
   const std::vector<float>& z_;
   std::vector<int> label_;
   std::vector<Stretch> stretches_;
-  std::vector<std::uint32_t> stack_;  // pixels to visit; fewer than 2³² (see elevation_model)
+  std::vector<PixelIndex::Packed> stack_;  // pixels to visit
 };
 
 /// The factors by which a single-level stretch's rise and fall are scaled: 1 unless they reach

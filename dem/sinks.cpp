@@ -6,6 +6,8 @@
 #include <functional>
 #include <queue>
 
+#include "dem/pixel_index.h"
+
 namespace torvanelle::dem {
 namespace {
 
@@ -13,23 +15,24 @@ constexpr int offsets[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
                                {0, 1},   {1, -1}, {1, 0},  {1, 1}};
 
 /// A pixel waiting to be flooded from, as one integer that orders like its height: the float's
-/// bits turned so that they sort as the floats do, above the pixel's index. Eight bytes rather
-/// than a pair's sixteen, as the queue can hold a good share of the pixels at once.
+/// bits turned so that they sort as the floats do, above the pixel's packed index. Eight bytes
+/// rather than a pair's sixteen, as the queue can hold a good share of the pixels at once.
 using Entry = std::uint64_t;
 using Open = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+using Packed = PixelIndex::Packed;
 
-Entry entry(float z, std::size_t n) {
+Entry entry(float z, Packed n) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(z);
   bits = (bits & 0x8000'0000u) ? ~bits : (bits | 0x8000'0000u);
-  return (static_cast<std::uint64_t>(bits) << 32) | static_cast<std::uint32_t>(n);
+  return (static_cast<std::uint64_t>(bits) << 32) | n;
 }
 
-std::size_t pixel_of(Entry e) { return static_cast<std::size_t>(e & 0xffff'ffffu); }
+std::size_t pixel_of(Entry e) { return PixelIndex::unpack(static_cast<Packed>(e & 0xffff'ffffu)); }
 
 class Flood {
  public:
   Flood(std::vector<float>& z, int rows, int cols, float step)
-      : z_(z), rows_(rows), cols_(cols), step_(step), closed_(z.size(), 0) {}
+      : index_(z.size()), z_(z), rows_(rows), cols_(cols), step_(step), closed_(z.size(), 0) {}
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
   void seed(const std::vector<std::size_t>& outlets) {
@@ -50,7 +53,7 @@ class Flood {
     while (!open_.empty() || !pit_.empty()) {
       std::size_t n = 0;
       if (!pit_.empty()) {
-        n = pit_.front();
+        n = PixelIndex::unpack(pit_.front());
         pit_.pop();
       } else {
         n = pixel_of(open_.top());
@@ -79,7 +82,7 @@ class Flood {
 
   void close(std::size_t n) {
     closed_[n] = 1;
-    open_.push(entry(z_[n], n));
+    open_.push(entry(z_[n], index_.pack(n)));
   }
 
   void spread(std::size_t n) {
@@ -94,20 +97,21 @@ class Flood {
       closed_[m] = 1;
       if (z_[m] < z_[n] + step_) {
         z_[m] = z_[n] + step_;
-        pit_.push(static_cast<std::uint32_t>(m));
+        pit_.push(index_.pack(m));
       } else {
-        open_.push(entry(z_[m], m));
+        open_.push(entry(z_[m], index_.pack(m)));
       }
     }
   }
 
+  PixelIndex index_;
   std::vector<float>& z_;
   int rows_;
   int cols_;
   float step_;
   std::vector<std::uint8_t> closed_;  // reached by the flood
   Open open_;                         // reached from below: flooded in order of height
-  std::queue<std::uint32_t> pit_;     // raised: flooded first, in the order raised
+  std::queue<Packed> pit_;            // raised: flooded first, in the order raised
 };
 
 /// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in
@@ -116,7 +120,7 @@ class Flood {
 class Depressions {
  public:
   Depressions(std::vector<float>& z, const std::vector<float>& filled, const vect::Image& skeleton)
-      : z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
+      : index_(z.size()), z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
 
   bool seen(std::size_t n) const { return seen_[n] != 0; }
 
@@ -136,10 +140,10 @@ class Depressions {
   template <typename Visit>
   void walk(std::size_t seed, std::uint8_t from, std::uint8_t to, Visit visit) {
     const int cols = skeleton_.cols;
-    stack_.assign(1, static_cast<std::uint32_t>(seed));
+    stack_.assign(1, index_.pack(seed));
     seen_[seed] = to;
     while (!stack_.empty()) {
-      const std::size_t n = stack_.back();
+      const std::size_t n = PixelIndex::unpack(stack_.back());
       stack_.pop_back();
       visit(n);
       const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
@@ -152,16 +156,17 @@ class Depressions {
                               static_cast<std::size_t>(nj);
         if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) continue;
         seen_[m] = to;
-        stack_.push_back(static_cast<std::uint32_t>(m));
+        stack_.push_back(index_.pack(m));
       }
     }
   }
 
+  PixelIndex index_;
   std::vector<float>& z_;
   const std::vector<float>& filled_;
   const vect::Image& skeleton_;
   std::vector<std::uint8_t> seen_;
-  std::vector<std::uint32_t> stack_;
+  std::vector<Packed> stack_;
 };
 
 }  // namespace

@@ -8,9 +8,10 @@
 
 namespace torvanelle::dem {
 
-/// Raises the pixels of `z` (rows × cols, fewer than 2³² pixels, NaN outside the model) so that
-/// from every pixel a path of 8-neighbours falls by at least `step` a pixel to the model's edge (a
-/// pixel with a NaN or missing neighbour) or to one of `outlets`. A pixel that had such a path
+/// Raises the pixels of `z` (rows × cols, NaN outside the model; std::length_error for more
+/// than `PixelIndex::max_pixels`) so that from every pixel a path of 8-neighbours falls by at
+/// least `step` a pixel to the model's edge (a pixel with a NaN or missing neighbour) or to one
+/// of `outlets`. A pixel that had such a path
 /// keeps its value; one in a depression is raised to its spill level plus `step` for each pixel
 /// from the spill. Priority-Flood with an epsilon (R. Barnes, C. Lehman and D. Mulla,
 /// "Priority-Flood: an optimal depression-filling and watershed-labeling algorithm for digital

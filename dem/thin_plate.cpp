@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 // The energy is discretised as sums over the grid of squared differences: the second difference
 // along rows and along columns centred on each pixel whose two neighbours on that axis exist,
@@ -38,70 +40,147 @@ bool inside(const PlateGrid& g, int i, int j) {
   return i >= 0 && j >= 0 && i < g.rows && j < g.cols;
 }
 
-/// Accumulates the terms of one difference that involves pixel (i, j): the difference is
-/// Σ coef[k] z[at k]; its squared weight w adds w a² to `den` and -w a r to `num`, where a is
-/// the pixel's own coefficient and r the rest of the sum.
-struct Terms {
-  double num = 0;
-  double den = 0;
+/// One squared difference of the energy, Σ coef[k] z at (i + at[k][0], j + at[k][1]), weighted
+/// plate × (1 - tension) + membrane × tension and summed over every placement of it whose pixels
+/// all lie in the grid.
+struct Difference {
+  int plate = 0;
+  int membrane = 0;
+  int size = 0;
+  int at[4][2] = {};
+  int coef[4] = {};
 };
 
-/// The second differences along axis (di, dj) that involve (i, j): centred on it and on its two
-/// neighbours along the axis, each only where its three pixels lie in the grid.
-void add_second(const PlateGrid& g, int i, int j, int di, int dj, double w, Terms& t) {
-  for (int c = -1; c <= 1; ++c) {
-    const int ci = i + c * di;
-    const int cj = j + c * dj;
-    if (!inside(g, ci - di, cj - dj) || !inside(g, ci + di, cj + dj)) continue;
-    double rest = 0;
-    for (int k = -1; k <= 1; ++k) {
-      if (k == -c) continue;  // the pixel itself
-      rest += (k == 0 ? -2.0 : 1.0) * g.z[index(g, ci + k * di, cj + k * dj)];
-    }
-    const double a = c == 0 ? -2.0 : 1.0;
-    t.num -= w * a * rest;
-    t.den += w * a * a;
+/// The energy's differences, in the order their terms are summed at a pixel near the edge (that
+/// order is part of the floats that come out).
+constexpr Difference energy[] = {
+    {1, 0, 3, {{0, -1}, {0, 0}, {0, 1}}, {1, -2, 1}},             // second, along the row
+    {1, 0, 3, {{-1, 0}, {0, 0}, {1, 0}}, {1, -2, 1}},             // second, along the column
+    {2, 0, 4, {{0, 0}, {0, 1}, {1, 0}, {1, 1}}, {1, -1, -1, 1}},  // mixed, of a 2×2 cell
+    {0, 1, 2, {{0, 0}, {1, 0}}, {-1, 1}},                         // first, along the column
+    {0, 1, 2, {{0, 0}, {0, 1}}, {-1, 1}},                         // first, along the row
+};
+
+/// A weight in the equation at a pixel: plate × (1 - tension) + membrane × tension.
+struct Weight {
+  int plate = 0;
+  int membrane = 0;
+  friend constexpr bool operator==(const Weight&, const Weight&) = default;
+
+  /// Its value; a membrane part of zero is left out rather than added, which keeps the sign of
+  /// a zero plate part.
+  float of(float p, float t) const {
+    float v = static_cast<float>(plate) * p;
+    if (membrane != 0) v += static_cast<float>(membrane) * t;
+    return v;
   }
+};
+
+/// The coefficient of the pixel at offset (di, dj) in the equation at a pixel whose
+/// neighbourhood lies wholly in the grid, (Σ w a²) z = Σ coefficient × neighbour: each
+/// placement of each difference that holds the pixel, with a its coefficient there and b the
+/// neighbour's, adds w a² to the pixel's own (0, 0) and -w a b to the neighbour's.
+constexpr Weight stencil(int di, int dj) {
+  Weight out;
+  for (const Difference& d : energy) {
+    for (int s = 0; s < d.size; ++s) {
+      for (int k = 0; k < d.size; ++k) {
+        if (d.at[k][0] - d.at[s][0] != di || d.at[k][1] - d.at[s][1] != dj) continue;
+        const int product = k == s ? d.coef[s] * d.coef[s] : -d.coef[s] * d.coef[k];
+        out.plate += d.plate * product;
+        out.membrane += d.membrane * product;
+      }
+    }
+  }
+  return out;
 }
 
-/// The mixed differences of the (up to four) 2×2 cells that hold (i, j).
-void add_mixed(const PlateGrid& g, int i, int j, double w, Terms& t) {
-  for (int ti = i - 1; ti <= i; ++ti) {
-    for (int tj = j - 1; tj <= j; ++tj) {
-      if (!inside(g, ti, tj) || !inside(g, ti + 1, tj + 1)) continue;
-      double rest = 0;
-      for (int k = 0; k < 4; ++k) {
-        const int pi = ti + k / 2;
-        const int pj = tj + k % 2;
-        if (pi == i && pj == j) continue;
-        rest += ((k == 0 || k == 3) ? 1.0 : -1.0) * g.z[index(g, pi, pj)];
-      }
-      const double a = (i - ti) == (j - tj) ? 1.0 : -1.0;
-      t.num -= w * a * rest;
-      t.den += w * a * a;
+/// The interior stencil by ring: the pixel itself, its four sides, its four diagonals and the
+/// four pixels two away along the axes.
+constexpr Weight own = stencil(0, 0);
+constexpr Weight side = stencil(0, 1);
+constexpr Weight diagonal = stencil(1, 1);
+constexpr Weight apart = stencil(0, 2);
+
+/// Whether the stencil is the same on each ring's four pixels and nothing outside them.
+constexpr bool rings_hold() {
+  for (int di = -2; di <= 2; ++di) {
+    for (int dj = -2; dj <= 2; ++dj) {
+      const int ring = di * di + dj * dj;
+      const Weight want = ring == 0   ? own
+                          : ring == 1 ? side
+                          : ring == 2 ? diagonal
+                          : ring == 4 ? apart
+                                      : Weight{};
+      if (!(stencil(di, dj) == want)) return false;
     }
+  }
+  return true;
+}
+static_assert(rings_hold(), "the interior relaxation reads 13 pixels, grouped by ring");
+static_assert(own == Weight{20, 4} && side == Weight{8, 1} && diagonal == Weight{-2, 0} &&
+                  apart == Weight{-1, 0},
+              "the stencil given at the top of this file");
+
+/// The lowest and highest offset of a difference's pixels along one axis (0 rows, 1 columns).
+struct Reach {
+  int low = 0;
+  int high = 0;
+};
+
+constexpr Reach reach(const Difference& d, int axis) {
+  Reach r{d.at[0][axis], d.at[0][axis]};
+  for (int k = 1; k < d.size; ++k) {
+    r.low = std::min(r.low, d.at[k][axis]);
+    r.high = std::max(r.high, d.at[k][axis]);
+  }
+  return r;
+}
+
+/// Adds to `num` and `den` the terms at (i, j) of the energy's difference number D: each
+/// placement of it that holds the pixel and lies in the grid, with a the pixel's coefficient
+/// there and r the rest of the difference, adds -w a r to the numerator and w a² to the
+/// denominator. The pixel last in the difference is taken first.
+template <std::size_t D>
+void add_difference(const PlateGrid& g, int i, int j, double p, double tension, double& num,
+                    double& den) {
+  constexpr Difference d = energy[D];
+  constexpr Reach rows = reach(d, 0);
+  constexpr Reach cols = reach(d, 1);
+  const double w = d.plate * p + d.membrane * tension;
+  for (int s = d.size; s-- > 0;) {
+    const int oi = i - d.at[s][0];
+    const int oj = j - d.at[s][1];
+    if (oi + rows.low < 0 || oi + rows.high >= g.rows || oj + cols.low < 0 ||
+        oj + cols.high >= g.cols) {
+      continue;  // not all in the grid
+    }
+    double rest = 0;
+    for (int k = 0; k < d.size; ++k) {
+      if (k == s) continue;
+      rest += d.coef[k] * static_cast<double>(g.z[index(g, oi + d.at[k][0], oj + d.at[k][1])]);
+    }
+    const double a = d.coef[s];
+    num -= w * a * rest;
+    den += w * a * a;
   }
 }
 
 /// The value that minimises the energy at (i, j) given all its neighbours, any position.
 float edge_update(const PlateGrid& g, int i, int j, double tension, double hold) {
   const double p = 1 - tension;
-  Terms t;
-  add_second(g, i, j, 0, 1, p, t);
-  add_second(g, i, j, 1, 0, p, t);
-  add_mixed(g, i, j, 2 * p, t);
-  constexpr int side[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
-  for (const auto& s : side) {
-    if (!inside(g, i + s[0], j + s[1])) continue;
-    t.num += tension * g.z[index(g, i + s[0], j + s[1])];
-    t.den += tension;
+  double num = 0;
+  double den = 0;
+  [&]<std::size_t... D>(std::index_sequence<D...>) {
+    (add_difference<D>(g, i, j, p, tension, num, den), ...);
   }
+  (std::make_index_sequence<std::size(energy)>{});
   const float f = g.fixed[index(g, i, j)];
   if (!std::isnan(f)) {
-    t.num += hold * f;
-    t.den += hold;
+    num += hold * f;
+    den += hold;
   }
-  return t.den > 0 ? static_cast<float>(t.num / t.den) : g.z[index(g, i, j)];
+  return den > 0 ? static_cast<float>(num / den) : g.z[index(g, i, j)];
 }
 
 /// Relaxes the pixels of row i from column `from` to `to` (exclusive) with the interior
@@ -113,10 +192,10 @@ float relax_interior(PlateGrid& g, int i, int from, int to, const Plate& plate, 
                      std::vector<float>& rest) {
   const float p = static_cast<float>(1 - plate.tension);
   const float t = static_cast<float>(plate.tension);
-  const float c1 = 8 * p + t;
-  const float c2 = -2 * p;
-  const float c3 = -p;
-  const float den = 20 * p + 4 * t;
+  const float c1 = side.of(p, t);
+  const float c2 = diagonal.of(p, t);
+  const float c3 = apart.of(p, t);
+  const float den = own.of(p, t);
   const float weight = static_cast<float>(plate.hold);
   const bool exact = std::isinf(weight);
   const std::ptrdiff_t w = g.cols;
@@ -224,6 +303,34 @@ void solve_directly(PlateGrid& g, const Plate& plate) {
 /// they cost a quarter as much each and carry the smooth part of the solution.
 int sweeps_at(int level) { return std::min(16 + 10 * level, 60); }
 
+/// The sweeps' work over the pyramid's grids finer than the coarsest (`coarser` holds them
+/// halved, finest first), in pixels swept, reported as it passes each hundredth of the whole.
+class SweepWork {
+ public:
+  SweepWork(const PlateGrid& grid, const std::vector<PlateGrid>& coarser, const Progress& progress)
+      : progress_(progress) {
+    for (std::size_t level = 0; level < coarser.size(); ++level) {
+      const PlateGrid& fine = level == 0 ? grid : coarser[level - 1];
+      total_ += static_cast<double>(fine.z.size()) * sweeps_at(static_cast<int>(level));
+    }
+  }
+
+  /// One sweep over `g` done.
+  void swept(const PlateGrid& g) {
+    done_ += static_cast<double>(g.z.size());
+    const double fraction = total_ > 0 ? done_ / total_ : 1;
+    if (fraction < next_) return;
+    progress_.at(fraction);
+    next_ = fraction + 0.01;
+  }
+
+ private:
+  const Progress& progress_;
+  double total_ = 0;
+  double done_ = 0;
+  double next_ = 0.01;
+};
+
 }  // namespace
 
 float relax(PlateGrid& g, const Plate& plate, float omega) {
@@ -249,7 +356,7 @@ float relax(PlateGrid& g, const Plate& plate, float omega) {
   return change;
 }
 
-void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
+void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress) {
   for (std::size_t n = 0; n < grid.z.size(); ++n) {
     if (!std::isnan(grid.fixed[n])) grid.z[n] = grid.fixed[n];
   }
@@ -262,8 +369,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
   }
   if (coarser.empty()) {
     solve_directly(grid, plate);
+    progress.at(1);
     return;
   }
+  SweepWork work(grid, coarser, progress);
   solve_directly(coarser.back(), plate);
   for (std::size_t level = coarser.size(); level-- > 0;) {
     PlateGrid& fine = level == 0 ? grid : coarser[level - 1];
@@ -272,8 +381,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate) {
     const int sweeps = sweeps_at(static_cast<int>(level));
     for (int s = 0; s < sweeps; ++s) {
       relax(fine, plate, s < sweeps - plain_sweeps ? over_relaxation : 1.0f);
+      work.swept(fine);
     }
   }
+  progress.at(1);
 }
 
 }  // namespace torvanelle::dem

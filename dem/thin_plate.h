@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/progress.h"
+
 namespace torvanelle::dem {
 
 /// One grid of the solver: rows × cols values and, for each, the value it is held at or NaN
@@ -30,8 +32,9 @@ struct Plate {
 /// halved again and again, each coarse pixel that covers a held one held at the mean of the
 /// guess over it, and each solution, interpolated, starts the next finer one (cascadic
 /// multigrid). The guess need only be right on average over a few pixels near the held ones;
-/// what it says elsewhere is forgotten.
-void solve_thin_plate(PlateGrid& grid, const Plate& plate);
+/// what it says elsewhere is forgotten. `progress` hears the share of the sweeps' work done, at
+/// most about a hundred times, the last 1.
+void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress = {});
 
 /// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to
 /// the value that minimises the energy above given its neighbours (Gauss-Seidel); free pixels

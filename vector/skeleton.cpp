@@ -190,11 +190,16 @@ class Thinning {
 
 }  // namespace
 
-int thin(Framed& image) {
+int thin(Framed& image, const Progress& progress) {
   Thinning thinning(image);
   int rounds = 0;
-  while (thinning.round(rounds == 0))
+  double left = 1;
+  while (thinning.round(rounds == 0)) {
     ++rounds;
+    left /= 2;
+    progress.at(1 - left);
+  }
+  progress.at(1);
   return rounds;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "base/progress.h"
 #include "cleaning/neighbour.h"
 #include "vector/framed.h"
 #include "vector/lines.h"
@@ -27,8 +28,10 @@ inline constexpr std::array<std::uint8_t, 4> pass_sides = {north, south, east, w
 /// until no pixel is simple except line ends. A round is four passes, one per side in the order
 /// of `pass_sides`; the pass of side s gathers, in scan order, the pixels whose code is in
 /// thinnable[s] and whose s neighbour lies in the image, then takes each away if it is still
-/// simple. Returns how many rounds changed the image.
-int thin(Framed& image);
+/// simple. Returns how many rounds changed the image. How many rounds it takes is not known
+/// beforehand (about half the widest band's width): `progress` hears each as half of what was
+/// left, then 1.
+int thin(Framed& image, const Progress& progress = {});
 
 /// The skeleton of `image`: each piece of each number thinned to a line or network of lines one
 /// pixel wide, 8-connected, with as many pieces and holes as before; other numbers' pixels and

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "base/progress.h"
 #include "vector/framed.h"
 #include "vector/lines.h"
 
@@ -34,8 +35,9 @@ namespace torvanelle::vect {
 /// No line passes a pixel twice: a line that would steps over it to the pixel after
 /// it when that is two pixels away at most and new to the line, and is cut there otherwise, a
 /// loop back to the pixel becoming a closed line of its own. Lines come ordered by number, then
-/// by where their tracing started in scan order.
-std::vector<Line> trace(const Framed& skeleton, int min_branch);
+/// by where their tracing started in scan order. `progress` hears the end of each phase: the
+/// runs, the junctions, the lines assembled and passing each pixel once, the order.
+std::vector<Line> trace(const Framed& skeleton, int min_branch, const Progress& progress = {});
 std::vector<Line> trace(const Image& skeleton, int min_branch);
 
 }  // namespace torvanelle::vect

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "base/progress.h"
 #include "vector/framed.h"
 #include "vector/lines.h"
 
@@ -27,11 +28,15 @@ struct Counts {
 /// `options.min_length` pixels along their vertices left out, as is every line of fewer than two
 /// distinct vertices. Every line is simple, every closed line a ring of four vertices or more.
 /// Each line keeps its number; lines come ordered by number. `counts`, when given, receives how
-/// many lines were left out and how many bridges made.
-std::vector<Line> vectorise(const Image& image, const Options& options, Counts* counts = nullptr);
+/// many lines were left out and how many bridges made. `progress` hears how far the work has got:
+/// through the thinning's rounds, the tracing's phases, the bridges and the lines simplified;
+/// the last report is 1.
+std::vector<Line> vectorise(const Image& image, const Options& options, Counts* counts = nullptr,
+                            const Progress& progress = {});
 
 /// The same on a framed raster, thinned in place: the caller may let go of the image first.
 /// With bridges, a copy of the raster before thinning is kept while the lines are made.
-std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* counts = nullptr);
+std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* counts = nullptr,
+                            const Progress& progress = {});
 
 }  // namespace torvanelle::vect

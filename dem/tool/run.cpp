@@ -41,6 +41,12 @@ Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::
   return s;
 }
 
+/// The source's elevation model, the engine's progress shown in `stage`.
+Model build_model(const Source& source, const gis::Progress::Stage& stage) {
+  const torvanelle::Progress progress([&stage](double fraction) { stage.at(fraction); });
+  return elevation_model(source.image, source.levels, {}, progress);
+}
+
 void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
   gis::ErrorTrap trap(err);
   const gis::Progress progress(!o.quiet);
@@ -48,9 +54,8 @@ void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& er
   const auto out =
       create_model_output(command, o.output, o.format, raster.cols(), raster.lines(), trap);
   Source source = read_source(raster, o, progress, err);
-  Model model = elevation_model(source.image, source.levels);
+  Model model = build_model(source, progress.stage(0.1, 0.8));
   source.image = vect::Image();
-  progress.stage(0.1, 0.8).at(1);
   write_model(*out, model, source.georef, progress.stage(0.8, 1), trap, o.output);
   trap.raise_pending("cannot write " + o.output);
   progress.done();

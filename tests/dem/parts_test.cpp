@@ -6,12 +6,14 @@
 #include <limits>
 #include <ostream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "dem/distance.h"
 #include "dem/gradient.h"
 #include "dem/hull.h"
+#include "dem/pixel_index.h"
 #include "dem/regions.h"
 #include "dem/sinks.h"
 #include "dem/thin_plate.h"
@@ -208,6 +210,16 @@ std::vector<float> bowl(float ring, float centre) {
   }
   z[12] = centre;
   return z;
+}
+
+// The 32-bit index takes a raster of 2³² - 1 pixels, its last index included, and refuses one
+// more; only the sizes are given, no raster.
+TEST(PixelIndex, PacksFewerThan2To32Pixels) {
+  constexpr std::size_t limit = std::size_t{1} << 32;
+  EXPECT_NO_THROW(dem::PixelIndex{limit - 1});
+  EXPECT_THROW(dem::PixelIndex{limit}, std::length_error);
+  const dem::PixelIndex index(limit - 1);
+  EXPECT_EQ(dem::PixelIndex::unpack(index.pack(limit - 2)), limit - 2);
 }
 
 TEST(FillSinks, RaisesADepressionToItsSpillPlusASteps) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "base/progress.h"
 #include "dem/dem.h"
 #include "dem_support.h"
 
@@ -202,6 +204,35 @@ TEST(ElevationModel, NoLineNoElevation) {
   EXPECT_EQ(demtest::valid_pixels(model), 0);
   EXPECT_TRUE(std::isnan(model.min));
   EXPECT_TRUE(std::isnan(model.max));
+}
+
+// What the progress hears: fractions within [0, 1], never falling, the last 1, more than a
+// handful through the thin plate's sweeps; listening changes no bit of the model.
+TEST(ElevationModel, ProgressRisesToOne) {
+  const Levels levels{0, 2};
+  const auto image = contour_image(size, size, cone, levels);
+  for (const Method method : {Method::thin_plate, Method::gradient}) {
+    Options options;
+    options.method = method;
+    std::vector<double> heard;
+    const Model model = elevation_model(
+        image, levels, options, torvanelle::Progress([&](double f) { heard.push_back(f); }));
+    ASSERT_FALSE(heard.empty());
+    for (std::size_t k = 0; k < heard.size(); ++k) {
+      EXPECT_GE(heard[k], k == 0 ? 0.0 : heard[k - 1]) << k;
+      EXPECT_LE(heard[k], 1.0) << k;
+    }
+    EXPECT_EQ(heard.back(), 1.0);
+    EXPECT_GT(heard.size(), method == Method::thin_plate ? 5u : 3u);
+    const Model quiet = elevation_model(image, levels, options);
+    ASSERT_EQ(model.z.size(), quiet.z.size());
+    EXPECT_EQ(std::memcmp(model.z.data(), quiet.z.data(), model.z.size() * sizeof(float)), 0);
+  }
+  // Without a line there is nothing to do, and it still ends at 1.
+  std::vector<double> heard;
+  elevation_model(demtest::Image(8, 9), levels, {},
+                  torvanelle::Progress([&](double f) { heard.push_back(f); }));
+  EXPECT_EQ(heard, std::vector<double>{1.0});
 }
 
 TEST(ElevationModel, LevelsFromBaseAndInterval) {

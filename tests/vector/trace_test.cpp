@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <map>
 
+#include "base/progress.h"
 #include "vector/runs.h"
 #include "vector/skeleton.h"
 #include "vector/vectorise.h"
@@ -197,6 +199,35 @@ TEST(Trace, PrunedLinesStayOnTheirPieces) {
       const auto number = static_cast<std::uint8_t>(k);
       ASSERT_GE(lines_per_number[k], vtest::pieces(sk, number)) << "seed " << seed;
     }
+  }
+}
+
+// What the vectoriser's progress hears on bands five pixels wide (several thinning rounds, bridges
+// and simplification on): fractions within [0, 1], never falling, the last 1, more than a
+// handful; listening changes no line.
+TEST(Vectorise, ProgressRisesToOne) {
+  Image bands(64, 64);
+  for (int i = 0; i < bands.rows; ++i) {
+    for (int j = 0; j < bands.cols; ++j) {
+      const int r = static_cast<int>(std::hypot(i - 31.5, j - 31.5));
+      if (r % 10 < 5) bands.at(i, j) = static_cast<std::uint8_t>(r / 10);
+    }
+  }
+  const torvanelle::vect::Options options{3, 1, 4, 2};
+  std::vector<double> heard;
+  const std::vector<Line> lines = vectorise(
+      bands, options, nullptr, torvanelle::Progress([&](double f) { heard.push_back(f); }));
+  ASSERT_GT(heard.size(), 5u);
+  for (std::size_t k = 0; k < heard.size(); ++k) {
+    EXPECT_GE(heard[k], k == 0 ? 0.0 : heard[k - 1]) << k;
+    EXPECT_LE(heard[k], 1.0) << k;
+  }
+  EXPECT_EQ(heard.back(), 1.0);
+  const std::vector<Line> quiet = vectorise(bands, options);
+  ASSERT_FALSE(quiet.empty());
+  ASSERT_EQ(lines.size(), quiet.size());
+  for (std::size_t l = 0; l < lines.size(); ++l) {
+    EXPECT_EQ(describe(lines[l]), describe(quiet[l])) << l;
   }
 }
 

@@ -27,9 +27,10 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Pro
   Framed framed(source.image);
   source.image = Image();
   Counts counts;
+  const gis::Progress::Stage stage = progress.stage(0.15, 0.6);
   std::vector<Line> lines =
-      vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length}, &counts);
-  progress.stage(0.15, 0.6).at(1);
+      vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length}, &counts,
+                      torvanelle::Progress([&stage](double fraction) { stage.at(fraction); }));
   if (counts.left_out > 0) {
     err << "torvanelle-vect: left out " << counts.left_out << " lines shorter than " << o.min_length
         << " pixels\n";
