@@ -15,10 +15,10 @@
 #include "cleaning/deburring.h"
 #include "cleaning/neighbour.h"
 #include "cleaning/thinning.h"
+#include "devtools/model/literal_model.h"
 #include "devtools/terrain.h"
 #include "io/files.h"
 #include "io/raster_files.h"
-#include "model/literal_model.h"
 
 namespace bench {
 namespace {

@@ -24,10 +24,10 @@
 #include "cli/outputs.h"
 #include "devtools/terrain.h"
 #include "gis/contour_raster.h"
+#include "tools/vect/output.h"
+#include "tools/vect/source.h"
 #include "vector/framed.h"
 #include "vector/skeleton.h"
-#include "vector/tool/output.h"
-#include "vector/tool/source.h"
 #include "vector/trace.h"
 
 #include <gdal_priv.h>

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "devtools/contour_field.h"
+#include "devtools/line_metrics.h"
 #include "devtools/terrain.h"
-#include "line_metrics.h"
 #include "vector/vectorise.h"
 
 namespace {

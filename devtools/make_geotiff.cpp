@@ -15,8 +15,8 @@
 
 #include "cli/cli.h"
 #include "devtools/terrain.h"
-#include "geo/geotiff.h"
 #include "io/interrupts.h"
+#include "tools/geo/geotiff.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "check.h"
-#include "model/literal_model.h"
-#include "support.h"
+#include "devtools/model/literal_model.h"
+#include "devtools/support.h"
 
 namespace {
 

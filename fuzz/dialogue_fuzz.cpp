@@ -38,10 +38,10 @@
 #include "app/lecture_save.h"
 #include "app/run.h"
 #include "check.h"
+#include "devtools/model/literal_model.h"
+#include "devtools/support.h"
 #include "io/descriptor.h"
 #include "io/paths.h"
-#include "model/literal_model.h"
-#include "support.h"
 
 namespace {
 

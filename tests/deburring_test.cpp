@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "devtools/random_raster.h"
+#include "devtools/support.h"
 #include "io/console.h"
-#include "random_raster.h"
-#include "support.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "app/run.h"
+#include "devtools/support.h"
 #include "io/descriptor.h"
 #include "io/host.h"
 #include "io/paths.h"
-#include "support.h"
 
 namespace {
 

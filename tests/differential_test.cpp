@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "model/literal_model.h"
-#include "random_raster.h"
-#include "support.h"
+#include "devtools/model/literal_model.h"
+#include "devtools/random_raster.h"
+#include "devtools/support.h"
 
 #ifndef TORVANELLE_DIFFERENTIAL_CASES
 #define TORVANELLE_DIFFERENTIAL_CASES 4000

@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "app/run.h"
-#include "model/literal_model.h"
-#include "support.h"
+#include "devtools/model/literal_model.h"
+#include "devtools/support.h"
 
 namespace {
 

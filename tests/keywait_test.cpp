@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "devtools/support.h"
 #include "io/paths.h"
-#include "support.h"
 
 namespace {
 

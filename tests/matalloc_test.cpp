@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "support.h"
+#include "devtools/support.h"
 
 namespace {
 

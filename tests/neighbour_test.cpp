@@ -5,8 +5,8 @@
 #include <bit>
 #include <vector>
 
-#include "model/literal_model.h"
-#include "support.h"
+#include "devtools/model/literal_model.h"
+#include "devtools/support.h"
 
 namespace {
 

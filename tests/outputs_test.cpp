@@ -11,9 +11,9 @@
 #include <string>
 
 #include "cli/outputs.h"
+#include "devtools/support.h"
 #include "io/host.h"
 #include "io/interrupts.h"
-#include "support.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

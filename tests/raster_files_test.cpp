@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "devtools/support.h"
 #include "io/raster_files.h"
-#include "support.h"
 
 namespace {
 

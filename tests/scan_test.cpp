@@ -8,7 +8,7 @@
 #include "cleaning/neighbour.h"
 #include "cleaning/revisits.h"
 #include "cleaning/scan.h"
-#include "support.h"
+#include "devtools/support.h"
 
 namespace {
 

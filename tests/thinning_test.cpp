@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "devtools/support.h"
 
 namespace {
 

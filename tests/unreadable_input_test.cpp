@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "devtools/support.h"
 #include "io/paths.h"
-#include "support.h"
 
 namespace {
 

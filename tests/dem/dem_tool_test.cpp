@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "dem/tool/output.h"
-#include "dem/tool/run.h"
+#include "devtools/support.h"
 #include "gdal_environment.h"
-#include "support.h"
+#include "tools/dem/output.h"
+#include "tools/dem/run.h"
 
 namespace {
 

@@ -18,14 +18,14 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "base/palette.h"
+#include "devtools/support.h"
 #include "devtools/terrain.h"
 #include "gdal_environment.h"
-#include "geo/program_files.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
 #include "io/paths.h"
-#include "preview/palette.h"
-#include "support.h"
+#include "tools/geo/program_files.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 
 #include <cpl_string.h>
 
+#include "devtools/support.h"
 #include "gdal_environment.h"
 #include "gis/datasets.h"
 #include "gis/gdal.h"
 #include "gis/raster_output.h"
-#include "support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "devtools/contour_field.h"
-#include "line_metrics.h"
+#include "devtools/line_metrics.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"
 

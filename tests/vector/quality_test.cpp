@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "devtools/contour_field.h"
-#include "line_metrics.h"
+#include "devtools/line_metrics.h"
 #include "vector/vectorise.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // The command line of torvanelle-vect: every option read, every malformed line refused with
 // status 2 and its message.
-#include "vector/tool/options.h"
+#include "tools/vect/options.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "cli/cli.h"
-#include "vector/tool/run.h"
+#include "tools/vect/run.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <set>
 #include <sstream>
 
+#include "devtools/support.h"
 #include "gdal_environment.h"
 #include "gis/gdal.h"
-#include "support.h"
-#include "vector/tool/run.h"
+#include "tools/vect/run.h"
 #include "vector_support.h"
 
 namespace {

@@ -1,0 +1,75 @@
+#include "tools/dem/run.h"
+
+#include "cli/cli.h"
+#include "dem/dem.h"
+#include "gis/contour_raster.h"
+#include "gis/levels.h"
+#include "tools/dem/options.h"
+#include "tools/dem/output.h"
+
+namespace torvanelle::dem::tool {
+namespace {
+
+constexpr const char* about =
+    "Turns a raster of contour numbers (one band, 8 bits: 0 to 254 a contour number, 255 or the\n"
+    "band's nodata value none) into an elevation model: a Float32 GeoTIFF on the same grid,\n"
+    "number n at base + n x interval along each line's centre, the ground between the lines a\n"
+    "smooth surface through them, nodata outside the lines' convex hull. The output appears\n"
+    "whole or not at all.\n"
+    "Exit status: 0 done, 1 failed or refused, 2 command line not understood.";
+
+/// The source's pixels and georeference, and its levels from the options or its metadata.
+struct Source {
+  vect::Image image;
+  gis::Georef georef;
+  Levels levels;
+};
+
+Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::Progress& progress,
+                   std::ostream& err) {
+  Source s;
+  if (o.base) {
+    s.levels = {*o.base, *o.interval};
+  } else {
+    const gis::Levels read = gis::levels_of(raster.dataset(), o.source);
+    s.levels = {read.base, read.interval};
+  }
+  s.image = vect::Image(raster.lines(), raster.cols());
+  const gis::Progress::Stage stage = progress.stage(0, 0.1);
+  raster.read_all(s.image.px.data(), stage, err);
+  s.georef = raster.georef();
+  return s;
+}
+
+/// The source's elevation model, the engine's progress shown in `stage`.
+Model build_model(const Source& source, const gis::Progress::Stage& stage) {
+  const torvanelle::Progress progress([&stage](double fraction) { stage.at(fraction); });
+  return elevation_model(source.image, source.levels, {}, progress);
+}
+
+void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
+  gis::ErrorTrap trap(err);
+  const gis::Progress progress(!o.quiet);
+  gis::ContourRaster raster(o.source, trap, err, command.sources);
+  const auto out =
+      create_model_output(command, o.output, o.format, raster.cols(), raster.lines(), trap);
+  Source source = read_source(raster, o, progress, err);
+  Model model = build_model(source, progress.stage(0.1, 0.8));
+  source.image = vect::Image();
+  write_model(*out, model, source.georef, progress.stage(0.8, 1), trap, o.output);
+  trap.raise_pending("cannot write " + o.output);
+  progress.done();
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  CLI::App app{about, "torvanelle-dem"};
+  torvanelle::cli::follow_convention(app);
+  ToolOptions o;
+  declare(app, o);
+  return torvanelle::cli::run(app, words, out, err, o.overwrite, o.source,
+                              [&](cli::Command& c) { model_to_file(o, c, err); });
+}
+
+}  // namespace torvanelle::dem::tool
