@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace palette {
+namespace torvanelle::palette {
 
 struct Rgb {
   std::uint8_t r, g, b;
@@ -32,4 +32,4 @@ constexpr Rgb colour(std::uint8_t value) {
   return value == 255 ? background : cycle[static_cast<std::size_t>(value) % cycle.size()];
 }
 
-}  // namespace palette
+}  // namespace torvanelle::palette

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   namespace dem = torvanelle::dem;
-  torvanelle::vect::Image image(std::atoi(argv[2]), std::atoi(argv[3]));
+  torvanelle::Image image(std::atoi(argv[2]), std::atoi(argv[3]));
   std::ifstream in(argv[1], std::ios::binary);
   in.read(reinterpret_cast<char*>(image.px.data()), static_cast<std::streamsize>(image.px.size()));
   if (!in) {
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (argc > 7 && std::string(argv[7]) == "skeleton") {
-    const torvanelle::vect::Image thin = torvanelle::vect::skeleton(image);
+    const torvanelle::Image thin = torvanelle::vect::skeleton(image);
     std::ofstream out(argv[6], std::ios::binary);
     out.write(reinterpret_cast<const char*>(thin.px.data()),
               static_cast<std::streamsize>(thin.px.size()));

@@ -37,6 +37,8 @@
 
 #include "gis/gdal.h"
 
+namespace gis = torvanelle::gis;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -133,7 +135,7 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
   std::vector<double> read, thin, trace, write;
   std::size_t line_px = 0, skeleton_px = 0, lines = 0, closed = 0, vertices = 0;
   for (int r = 0; r < runs; ++r) {
-    const gis::Progress quiet(false);
+    const gis::ProgressBar quiet(false);
     gis::ErrorTrap trap(std::cerr);
     std::optional<vt::Source> source;
     read.push_back(seconds_of([&] {
@@ -143,7 +145,7 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
     }));
     line_px = static_cast<std::size_t>(
         std::count_if(source->image.px.begin(), source->image.px.end(),
-                      [](std::uint8_t v) { return v != torvanelle::vect::no_line; }));
+                      [](std::uint8_t v) { return v != torvanelle::no_line; }));
     torvanelle::vect::Framed framed(source->image);
     thin.push_back(seconds_of([&] { torvanelle::vect::thin(framed); }));
     std::vector<torvanelle::vect::Line> found;
@@ -156,7 +158,7 @@ void stages(const fs::path& raw, const fs::path& gpkg, int runs) {
         [&] { vt::write_lines(gpkg, o, false, *source, found, quiet.stage(0, 1), trap); }));
     skeleton_px = lines = closed = vertices = 0;
     for (const std::uint8_t v : framed.image().px)
-      skeleton_px += v != torvanelle::vect::no_line;
+      skeleton_px += v != torvanelle::no_line;
     for (const auto& l : found) {
       ++lines;
       closed += l.closed();

@@ -45,7 +45,8 @@ constexpr Run runs[] = {{"clean", false, 0},
                         {"defects+bridge 36", true, 36}};
 
 /// The lines of `image` with bridges of `bridge` pixels, and the seconds it took.
-std::pair<std::vector<vect::Line>, double> vectorise(const vect::Image& image, double bridge) {
+std::pair<std::vector<vect::Line>, double> vectorise(const torvanelle::Image& image,
+                                                     double bridge) {
   vect::Options options;
   options.bridge = bridge;
   const auto start = std::chrono::steady_clock::now();
@@ -55,14 +56,14 @@ std::pair<std::vector<vect::Line>, double> vectorise(const vect::Image& image, d
 }
 
 /// The 8-connected pieces of every number of `image`.
-long pieces(const vect::Image& image) {
+long pieces(const torvanelle::Image& image) {
   std::vector<bool> seen(image.px.size());
   std::vector<std::pair<int, int>> stack;
   long count = 0;
   for (int i = 0; i < image.rows; ++i) {
     for (int j = 0; j < image.cols; ++j) {
       const std::size_t at = static_cast<std::size_t>(i) * image.cols + j;
-      if (image.px[at] == vect::no_line || seen[at]) continue;
+      if (image.px[at] == torvanelle::no_line || seen[at]) continue;
       ++count;
       seen[at] = true;
       stack = {{i, j}};
@@ -131,7 +132,7 @@ void measure_bridges(const std::vector<Polyline>& out, const field::SegmentIndex
   }
 }
 
-Figures measure(const vect::Image& image, const std::vector<Polyline>& truth,
+Figures measure(const torvanelle::Image& image, const std::vector<Polyline>& truth,
                 const std::vector<field::Gap>& gaps, const std::vector<Polyline>& out) {
   Figures f;
   const field::SegmentIndex true_index(truth, 4), out_index(out, 4);
@@ -197,15 +198,15 @@ void model(const std::string& name, const std::string& path, int size) {
   const int out_cols = static_cast<int>(std::lround(static_cast<double>(size) * cols / rows));
   const field::Grid grid = field::resample(dem, rows, cols, size, out_cols, 60);
   const std::vector<Polyline> truth = field::true_lines(grid);
-  const vect::Image clean = field::draw_lines(grid.rows, grid.cols, truth);
-  vect::Image damaged = clean;
+  const torvanelle::Image clean = field::draw_lines(grid.rows, grid.cols, truth);
+  torvanelle::Image damaged = clean;
   field::roughen(damaged, 11, 0.2);
   const std::vector<field::Gap> gaps = field::cut_gaps(damaged, truth, 12, 600);
   field::add_specks_and_holes(damaged, 13, 240, 0.002);
   std::printf("%s: %d x %d samples resampled to %d x %d, %zu true lines, %zu label gaps\n",
               name.c_str(), rows, cols, size, out_cols, truth.size(), gaps.size());
   for (const Run& run : runs) {
-    const vect::Image& image = run.defects ? damaged : clean;
+    const torvanelle::Image& image = run.defects ? damaged : clean;
     auto [lines, seconds] = vectorise(image, run.bridge);
     Figures f = measure(image, truth, run.defects ? gaps : std::vector<field::Gap>{},
                         field::polylines(lines));
@@ -220,7 +221,7 @@ void sheet(int n, double bridge) {
   o.rows = n;
   o.cols = n;
   o.levels = 150;
-  vect::Image image(n, n);
+  torvanelle::Image image(n, n);
   image.px = terrain::contour_raster(o);
   auto [lines, seconds] = vectorise(image, bridge);
   rusage usage{};

@@ -44,7 +44,7 @@ constexpr double guess_share = 0.17;
 /// The thin plate held at each skeleton pixel's level, guessed first by the straight slopes
 /// between the nearest lines: exact on planes and cones, and so a good mean near the lines,
 /// which is all the plate's coarse grids take from it.
-std::vector<float> plate_surface(const vect::Image& skeleton, const Levels& levels,
+std::vector<float> plate_surface(const torvanelle::Image& skeleton, const Levels& levels,
                                  const Plate& plate, const Progress& progress) {
   PlateGrid grid;
   grid.rows = skeleton.rows;
@@ -53,7 +53,7 @@ std::vector<float> plate_surface(const vect::Image& skeleton, const Levels& leve
   progress.at(guess_share);
   grid.fixed.assign(skeleton.px.size(), nodata);
   for (std::size_t n = 0; n < skeleton.px.size(); ++n) {
-    if (skeleton.px[n] != vect::no_line) {
+    if (skeleton.px[n] != torvanelle::no_line) {
       grid.fixed[n] = static_cast<float>(levels.of(skeleton.px[n]));
     }
   }
@@ -89,8 +89,8 @@ void measure(Model& model) {
 
 }  // namespace
 
-Model elevation_model(const vect::Image& contours, const Levels& levels, const Options& options,
-                      const Progress& progress) {
+Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
+                      const Options& options, const Progress& progress) {
   // Checked before any work: the regions and the sinks index the pixels in 32 bits.
   const PixelIndex index(contours.px.size());
   Model model;
@@ -105,7 +105,7 @@ Model elevation_model(const vect::Image& contours, const Levels& levels, const O
     return model;
   }
   const Shares& share = options.method == Method::gradient ? gradient_shares : plate_shares;
-  const vect::Image skeleton = vect::skeleton(contours);
+  const torvanelle::Image skeleton = vect::skeleton(contours);
   progress.at(share.skeleton);
   model.z = options.method == Method::gradient
                 ? gradient_surface(skeleton, levels)

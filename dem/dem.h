@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/contour_image.h"
 #include "base/progress.h"
-#include "vector/lines.h"
 
 namespace torvanelle::dem {
 
@@ -66,14 +66,14 @@ struct Model {
   }
 };
 
-/// The elevation model of `contours` (0-254 a contour number, `vect::no_line` none). Each
+/// The elevation model of `contours` (0-254 a contour number, `torvanelle::no_line` none). Each
 /// contour's elevation holds along its skeleton (`vect::skeleton`; exactly or as firmly as
 /// `options.hold` says), so a thick band's other pixels are interpolated like any pixel between
 /// the lines. Pixels outside the convex hull of
 /// the contour pixels are `nodata`; with no contour pixel at all, every pixel is. Throws
 /// std::length_error for a raster of 2³² pixels or more. `progress` hears how far the work has
 /// got, by stage and through the thin plate's sweeps, the last report 1.
-Model elevation_model(const vect::Image& contours, const Levels& levels,
+Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
                       const Options& options = {}, const Progress& progress = {});
 
 }  // namespace torvanelle::dem

@@ -9,18 +9,18 @@ namespace torvanelle::dem {
 namespace {
 
 /// The skeleton's pixels whose number has the given parity; the others `no_label`.
-std::vector<std::uint8_t> of_parity(const vect::Image& skeleton, int parity) {
+std::vector<std::uint8_t> of_parity(const torvanelle::Image& skeleton, int parity) {
   std::vector<std::uint8_t> out(skeleton.px.size(), no_label);
   for (std::size_t n = 0; n < out.size(); ++n) {
     const std::uint8_t v = skeleton.px[n];
-    if (v != vect::no_line && v % 2 == parity) out[n] = v;
+    if (v != torvanelle::no_line && v % 2 == parity) out[n] = v;
   }
   return out;
 }
 
 }  // namespace
 
-std::vector<float> gradient_surface(const vect::Image& skeleton, const Levels& levels) {
+std::vector<float> gradient_surface(const torvanelle::Image& skeleton, const Levels& levels) {
   std::vector<float> even;
   std::vector<std::uint8_t> even_label;
   distance_transform(of_parity(skeleton, 0), skeleton.rows, skeleton.cols, even, even_label);

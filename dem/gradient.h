@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "base/contour_image.h"
 #include "dem/dem.h"
-#include "vector/lines.h"
 
 namespace torvanelle::dem {
 
@@ -14,6 +14,6 @@ namespace torvanelle::dem {
 /// odd number, z = (z_a d_b + z_b d_a) / (d_a + d_b). Between lines n and n + 1 one is even
 /// and the other odd, so this interpolates along the line of steepest descent as the distances
 /// find it. Where only one parity exists, its nearest level. Rows × cols of the skeleton.
-std::vector<float> gradient_surface(const vect::Image& skeleton, const Levels& levels);
+std::vector<float> gradient_surface(const torvanelle::Image& skeleton, const Levels& levels);
 
 }  // namespace torvanelle::dem

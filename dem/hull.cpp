@@ -17,13 +17,13 @@ std::int64_t cross(const Point& o, const Point& a, const Point& b) {
 }
 
 /// The first and last line pixel of each row: the hull of these is the hull of all.
-std::vector<Point> row_extremes(const vect::Image& image) {
+std::vector<Point> row_extremes(const torvanelle::Image& image) {
   std::vector<Point> points;
   for (int i = 0; i < image.rows; ++i) {
     int first = -1;
     int last = -1;
     for (int j = 0; j < image.cols; ++j) {
-      if (image.at(i, j) == vect::no_line) continue;
+      if (image.at(i, j) == torvanelle::no_line) continue;
       if (first < 0) first = j;
       last = j;
     }
@@ -82,7 +82,7 @@ Span row_span(const std::vector<Point>& hull, int y) {
 
 }  // namespace
 
-std::vector<Span> hull_spans(const vect::Image& image) {
+std::vector<Span> hull_spans(const torvanelle::Image& image) {
   std::vector<Span> spans(static_cast<std::size_t>(image.rows));
   const std::vector<Point> hull = convex_hull(row_extremes(image));
   if (hull.empty()) return spans;

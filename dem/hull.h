@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "vector/lines.h"
+#include "base/contour_image.h"
 
 namespace torvanelle::dem {
 
@@ -15,8 +15,8 @@ struct Span {
 };
 
 /// For each row of `image`, the pixels whose centres lie in the convex hull of the centres of
-/// all its line pixels (any number other than `vect::no_line`), edges included. Every span is
+/// all its line pixels (any number other than `torvanelle::no_line`), edges included. Every span is
 /// empty when the image has no line pixel.
-std::vector<Span> hull_spans(const vect::Image& image);
+std::vector<Span> hull_spans(const torvanelle::Image& image);
 
 }  // namespace torvanelle::dem

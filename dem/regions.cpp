@@ -22,13 +22,13 @@ struct Stretch {
 
 class Labeller {
  public:
-  Labeller(const vect::Image& skeleton, const std::vector<float>& z)
+  Labeller(const torvanelle::Image& skeleton, const std::vector<float>& z)
       : index_(skeleton.px.size()), skeleton_(skeleton), z_(z), label_(skeleton.px.size(), -1) {}
 
   /// Labels every stretch and gathers what each holds.
   void run() {
     for (std::size_t n = 0; n < label_.size(); ++n) {
-      if (label_[n] >= 0 || skeleton_.px[n] != vect::no_line) continue;
+      if (label_[n] >= 0 || skeleton_.px[n] != torvanelle::no_line) continue;
       flood(n, static_cast<int>(stretches_.size()));
     }
   }
@@ -73,7 +73,7 @@ class Labeller {
         const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
                               static_cast<std::size_t>(nj);
         const std::uint8_t v = skeleton_.px[m];
-        if (v != vect::no_line) {
+        if (v != torvanelle::no_line) {
           s.low = std::min<int>(s.low, v);
           s.high = std::max<int>(s.high, v);
         } else if ((di == 0 || dj == 0) && label_[m] < 0) {
@@ -85,7 +85,7 @@ class Labeller {
   }
 
   PixelIndex index_;
-  const vect::Image& skeleton_;
+  const torvanelle::Image& skeleton_;
   const std::vector<float>& z_;
   std::vector<int> label_;
   std::vector<Stretch> stretches_;
@@ -110,7 +110,7 @@ Scale scale_of(const Stretch& s, const Levels& levels) {
 
 }  // namespace
 
-std::vector<std::size_t> bound_by_regions(const vect::Image& skeleton, const Levels& levels,
+std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, const Levels& levels,
                                           std::vector<float>& z) {
   Labeller labeller(skeleton, z);
   labeller.run();

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/contour_image.h"
 #include "dem/dem.h"
-#include "vector/lines.h"
 
 namespace torvanelle::dem {
 
@@ -23,7 +23,7 @@ inline constexpr double single_level_reach = 0.9;
 /// Returns the pits the contours call for: the lowest pixel of each stretch that one level
 /// bounds alone, that lines close all round (it reaches no edge of the image) and where z goes
 /// below that level.
-std::vector<std::size_t> bound_by_regions(const vect::Image& skeleton, const Levels& levels,
+std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, const Levels& levels,
                                           std::vector<float>& z);
 
 }  // namespace torvanelle::dem

@@ -119,7 +119,8 @@ class Flood {
 /// rather than listed, as a depression can be a good share of the raster.
 class Depressions {
  public:
-  Depressions(std::vector<float>& z, const std::vector<float>& filled, const vect::Image& skeleton)
+  Depressions(std::vector<float>& z, const std::vector<float>& filled,
+              const torvanelle::Image& skeleton)
       : index_(z.size()), z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
 
   bool seen(std::size_t n) const { return seen_[n] != 0; }
@@ -129,7 +130,8 @@ class Depressions {
   void settle(std::size_t seed, float drawn_depth) {
     bool drawn = false;
     walk(seed, 0, 1, [&](std::size_t n) {
-      drawn = drawn || (skeleton_.px[n] != vect::no_line && filled_[n] - z_[n] >= drawn_depth);
+      drawn =
+          drawn || (skeleton_.px[n] != torvanelle::no_line && filled_[n] - z_[n] >= drawn_depth);
     });
     if (drawn) return;
     walk(seed, 1, 2, [&](std::size_t n) { z_[n] = filled_[n]; });
@@ -164,7 +166,7 @@ class Depressions {
   PixelIndex index_;
   std::vector<float>& z_;
   const std::vector<float>& filled_;
-  const vect::Image& skeleton_;
+  const torvanelle::Image& skeleton_;
   std::vector<std::uint8_t> seen_;
   std::vector<Packed> stack_;
 };
@@ -178,7 +180,7 @@ void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std
   flood.run();
 }
 
-void fill_undrawn_sinks(std::vector<float>& z, const vect::Image& skeleton,
+void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
   std::vector<float> filled = z;
   fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "vector/lines.h"
+#include "base/contour_image.h"
 
 namespace torvanelle::dem {
 
@@ -24,7 +24,7 @@ void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std
 /// filling would raise) is drawn when a line of `skeleton` runs through it at least
 /// `drawn_depth` below the level at which it would be filled: such a line closes round lower
 /// ground, as the contour of a pit does. Shallower ones are the surface's own ripples.
-void fill_undrawn_sinks(std::vector<float>& z, const vect::Image& skeleton,
+void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth);
 
 }  // namespace torvanelle::dem

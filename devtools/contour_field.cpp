@@ -43,7 +43,7 @@ std::uint8_t band_at(const Grid& t, int i, int j) {
   const double g = std::max(t.slope_at(i, j), 1e-9);
   const int centre = static_cast<int>(std::floor((e - t.base) / t.interval));
   const int reach = static_cast<int>(std::ceil(2.5 * g / t.interval)) + 1;
-  std::uint8_t best = torvanelle::vect::no_line;
+  std::uint8_t best = torvanelle::no_line;
   double best_distance = 1e300;
   for (int k = std::max(centre - reach, 0); k <= std::min(centre + reach, t.numbers - 1); ++k) {
     const double distance = std::abs(e - (t.base + k * t.interval)) / g;
@@ -121,8 +121,8 @@ Grid resample(const std::vector<double>& dem, int rows, int cols, int out_rows, 
   return g;
 }
 
-torvanelle::vect::Image draw_bands(const Grid& g) {
-  torvanelle::vect::Image image(g.rows, g.cols);
+torvanelle::Image draw_bands(const Grid& g) {
+  torvanelle::Image image(g.rows, g.cols);
   for (int i = 0; i < g.rows; ++i) {
     for (int j = 0; j < g.cols; ++j)
       image.at(i, j) = band_at(g, i, j);
@@ -130,10 +130,10 @@ torvanelle::vect::Image draw_bands(const Grid& g) {
   return image;
 }
 
-torvanelle::vect::Image draw_bands(const Terrain& t) { return draw_bands(sample(t)); }
+torvanelle::Image draw_bands(const Terrain& t) { return draw_bands(sample(t)); }
 
-torvanelle::vect::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth) {
-  torvanelle::vect::Image image(rows, cols);
+torvanelle::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth) {
+  torvanelle::Image image(rows, cols);
   std::vector<float> nearest(image.px.size(), 1e9f);
   for (const Polyline& line : truth) {
     for (std::size_t s = 0; s + 1 < line.points.size(); ++s) {
@@ -157,23 +157,23 @@ torvanelle::vect::Image draw_lines(int rows, int cols, const std::vector<Polylin
   return image;
 }
 
-void roughen(torvanelle::vect::Image& bands, unsigned seed, double probability) {
+void roughen(torvanelle::Image& bands, unsigned seed, double probability) {
   std::mt19937 gen(seed);
-  const torvanelle::vect::Image before = bands;
+  const torvanelle::Image before = bands;
   for (int i = 1; i + 1 < bands.rows; ++i) {
     for (int j = 1; j + 1 < bands.cols; ++j) {
-      if (before.at(i, j) != torvanelle::vect::no_line) continue;
+      if (before.at(i, j) != torvanelle::no_line) continue;
       const std::array<std::uint8_t, 4> sides = {before.at(i - 1, j), before.at(i, j + 1),
                                                  before.at(i + 1, j), before.at(i, j - 1)};
-      std::uint8_t k = torvanelle::vect::no_line;
+      std::uint8_t k = torvanelle::no_line;
       bool one = true;
       for (const std::uint8_t s : sides) {
-        if (s == torvanelle::vect::no_line) continue;
-        one = one && (k == torvanelle::vect::no_line || k == s);
+        if (s == torvanelle::no_line) continue;
+        one = one && (k == torvanelle::no_line || k == s);
         k = s;
       }
       const bool draw = (gen() >> 8) < probability * (1 << 24);
-      if (k != torvanelle::vect::no_line && one && draw) bands.at(i, j) = k;
+      if (k != torvanelle::no_line && one && draw) bands.at(i, j) = k;
     }
   }
 }
@@ -342,7 +342,7 @@ std::vector<Point> stretch(const std::vector<Point>& line, double from, double t
 }
 
 /// Erases the pixels of number k within `reach` of the polyline `p`.
-void erase_near(torvanelle::vect::Image& bands, int k, const std::vector<Point>& p, double reach) {
+void erase_near(torvanelle::Image& bands, int k, const std::vector<Point>& p, double reach) {
   for (std::size_t s = 0; s + 1 < p.size(); ++s) {
     const int i0 = std::max(static_cast<int>(std::min(p[s].y, p[s + 1].y) - reach) - 1, 0);
     const int i1 =
@@ -353,7 +353,7 @@ void erase_near(torvanelle::vect::Image& bands, int k, const std::vector<Point>&
     for (int i = i0; i <= i1; ++i) {
       for (int j = j0; j <= j1; ++j) {
         if (bands.at(i, j) == k && segment_distance({j + 0.5, i + 0.5}, p[s], p[s + 1]) <= reach)
-          bands.at(i, j) = torvanelle::vect::no_line;
+          bands.at(i, j) = torvanelle::no_line;
       }
     }
   }
@@ -361,7 +361,7 @@ void erase_near(torvanelle::vect::Image& bands, int k, const std::vector<Point>&
 
 }  // namespace
 
-std::vector<Gap> cut_gaps(torvanelle::vect::Image& bands, const std::vector<Polyline>& truth,
+std::vector<Gap> cut_gaps(torvanelle::Image& bands, const std::vector<Polyline>& truth,
                           unsigned seed, double spacing) {
   std::mt19937 gen(seed);
   std::uniform_real_distribution<double> unit(0, 1);
@@ -381,12 +381,12 @@ std::vector<Gap> cut_gaps(torvanelle::vect::Image& bands, const std::vector<Poly
   return gaps;
 }
 
-void add_specks_and_holes(torvanelle::vect::Image& bands, unsigned seed, int count, double holes) {
+void add_specks_and_holes(torvanelle::Image& bands, unsigned seed, int count, double holes) {
   std::mt19937 gen(seed);
   const auto empty_around = [&bands](int i, int j) {
     for (int di = -3; di <= 3; ++di) {
       for (int dj = -3; dj <= 3; ++dj) {
-        if (bands.at(i + di, j + dj) != torvanelle::vect::no_line) return false;
+        if (bands.at(i + di, j + dj) != torvanelle::no_line) return false;
       }
     }
     return true;
@@ -395,7 +395,7 @@ void add_specks_and_holes(torvanelle::vect::Image& bands, unsigned seed, int cou
     const int i = 3 + static_cast<int>(gen() % static_cast<unsigned>(bands.rows - 6));
     const int j = 3 + static_cast<int>(gen() % static_cast<unsigned>(bands.cols - 6));
     const std::uint8_t k = bands.px[gen() % bands.px.size()];
-    if (k == torvanelle::vect::no_line || !empty_around(i, j)) continue;
+    if (k == torvanelle::no_line || !empty_around(i, j)) continue;
     const unsigned shape = gen() % 4;  // a dot, two across, two down, three in an L
     bands.at(i, j) = k;
     if (shape == 1 || shape == 3) bands.at(i, j + 1) = k;
@@ -405,12 +405,12 @@ void add_specks_and_holes(torvanelle::vect::Image& bands, unsigned seed, int cou
   for (int i = 1; i + 1 < bands.rows; ++i) {
     for (int j = 1; j + 1 < bands.cols; ++j) {
       const std::uint8_t k = bands.at(i, j);
-      bool inside = k != torvanelle::vect::no_line;
+      bool inside = k != torvanelle::no_line;
       for (int di = -1; di <= 1 && inside; ++di) {
         for (int dj = -1; dj <= 1; ++dj)
           inside = inside && bands.at(i + di, j + dj) == k;
       }
-      if (inside && (gen() >> 8) < holes * (1 << 24)) bands.at(i, j) = torvanelle::vect::no_line;
+      if (inside && (gen() >> 8) < holes * (1 << 24)) bands.at(i, j) = torvanelle::no_line;
     }
   }
 }

@@ -79,18 +79,18 @@ Terrain test_terrain();
 /// contour line k (to first order: the elevation's distance to k's elevation over the slope), the
 /// nearest line winning where bands meet. Widths vary smoothly from 1 to 5 pixels along every
 /// line, so that neighbouring bands touch where the slope is steep.
-torvanelle::vect::Image draw_bands(const Grid& g);
-torvanelle::vect::Image draw_bands(const Terrain& t);
+torvanelle::Image draw_bands(const Grid& g);
+torvanelle::Image draw_bands(const Terrain& t);
 
 /// The bands drawn around the true lines as a plotter draws them: a pixel holds number k when
 /// its centre lies within half the band's width (the same widths as `draw_bands`) of line k,
 /// the nearest line winning where bands meet. Unlike `draw_bands` this holds near summits,
 /// pits and saddles too, where the slope vanishes; real elevation models are full of them.
-torvanelle::vect::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth);
+torvanelle::Image draw_lines(int rows, int cols, const std::vector<Polyline>& truth);
 
 /// The bands with ragged edges: each background pixel beside (by a side) a band of one number only
 /// joins that band with the given probability, seeded, so that bands grow one-pixel bumps.
-void roughen(torvanelle::vect::Image& bands, unsigned seed, double probability);
+void roughen(torvanelle::Image& bands, unsigned seed, double probability);
 
 /// The true contour lines by marching squares over the elevations at pixel centres; a line that
 /// leaves the image ends on the pixel centres' border, a closed one ends where it starts.
@@ -108,13 +108,13 @@ struct Gap {
 /// every true line long enough, never within 40 pixels of a line's end or of another gap. Only
 /// the pixels of the line's own number within 3 pixels of the stretch are erased, the stretch
 /// being 6 pixels shorter than the gap.
-std::vector<Gap> cut_gaps(torvanelle::vect::Image& bands, const std::vector<Polyline>& truth,
+std::vector<Gap> cut_gaps(torvanelle::Image& bands, const std::vector<Polyline>& truth,
                           unsigned seed, double spacing);
 
 /// Adds `count` isolated specks of 1 to 3 pixels, seeded, each with a random number and no line
 /// pixel within 2 pixels; and opens one-pixel holes in a share `holes` of the band pixels whose
 /// eight neighbours all hold their number.
-void add_specks_and_holes(torvanelle::vect::Image& bands, unsigned seed, int count, double holes);
+void add_specks_and_holes(torvanelle::Image& bands, unsigned seed, int count, double holes);
 
 /// The vectoriser's lines in image coordinates.
 std::vector<Polyline> polylines(const std::vector<torvanelle::vect::Line>& lines);

@@ -18,6 +18,9 @@
 #include "io/interrupts.h"
 #include "tools/geo/geotiff.h"
 
+namespace gis = torvanelle::gis;
+namespace geo = torvanelle::geo;
+
 namespace {
 
 /// Without a size, the sample image's options (devtools/make_sample.cpp); with one, the
@@ -57,7 +60,7 @@ void write(torvanelle::cli::Command& command, const std::filesystem::path& outpu
     const auto at = static_cast<std::size_t>(first) * cols;
     std::memcpy(buffer, pixels.data() + at, static_cast<std::size_t>(count) * cols);
   };
-  const gis::Progress progress(false);
+  const gis::ProgressBar progress(false);
   geo::write_contour_raster(*out, d, g, rows, progress.stage(0, 1));
 }
 

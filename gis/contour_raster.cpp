@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace gis {
+namespace torvanelle::gis {
 
 namespace fs = std::filesystem;
 
@@ -54,7 +54,7 @@ ContourRaster::ContourRaster(const std::string& path, ErrorTrap& trap, std::ostr
 }
 
 void ContourRaster::read(int first, int count, std::uint8_t* buffer,
-                         const Progress::Stage* progress) {
+                         const ProgressBar::Stage* progress) {
   GDALRasterIOExtraArg extra;
   INIT_RASTERIO_EXTRA_ARG(extra);
   if (progress) {
@@ -70,7 +70,7 @@ void ContourRaster::read(int first, int count, std::uint8_t* buffer,
   if (!background_seen_) background_seen_ = nodata_ || std::memchr(buffer, 255, n) != nullptr;
 }
 
-void ContourRaster::read_all(std::uint8_t* buffer, const Progress::Stage& progress,
+void ContourRaster::read_all(std::uint8_t* buffer, const ProgressBar::Stage& progress,
                              std::ostream& log) {
   read(0, lines(), buffer, &progress);
   const std::size_t n = static_cast<std::size_t>(cols()) * static_cast<std::size_t>(lines());
@@ -83,7 +83,7 @@ void ContourRaster::read_all(std::uint8_t* buffer, const Progress::Stage& progre
 
 void ContourRaster::read_chunks(
     const std::function<void(int first, int count, const std::uint8_t* rows)>& take,
-    const Progress::Stage& progress) {
+    const ProgressBar::Stage& progress) {
   const int step = chunk_rows(cols());
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(cols()) * step);
   for (int first = 0; first < lines(); first += step) {
@@ -102,4 +102,4 @@ void ContourRaster::warn_if_no_background(std::ostream& log) const {
 
 int chunk_rows(int cols) { return std::max(1, (4 << 20) / std::max(cols, 1)); }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -12,7 +12,7 @@
 #include "gis/gdal.h"
 #include "gis/georef.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 class ContourRaster {
  public:
@@ -32,19 +32,20 @@ class ContourRaster {
   /// Reads `count` rows from row `first` into `buffer` (count x cols() bytes), the nodata
   /// value's pixels made 255. `progress` is told how far the read is. Throws Error naming the
   /// source when GDAL cannot read them.
-  void read(int first, int count, std::uint8_t* buffer, const Progress::Stage* progress = nullptr);
+  void read(int first, int count, std::uint8_t* buffer,
+            const ProgressBar::Stage* progress = nullptr);
 
   /// Reads every row into `buffer` (lines() x cols() bytes) as read() does, then refuses (Error
   /// naming the source) pixels that hold no contour line at all: the output would be empty or
   /// nodata everywhere, which a wrong band or nodata value gives as readily as a blank sheet.
   /// Warns on `log` as warn_if_no_background().
-  void read_all(std::uint8_t* buffer, const Progress::Stage& progress, std::ostream& log);
+  void read_all(std::uint8_t* buffer, const ProgressBar::Stage& progress, std::ostream& log);
 
   /// Reads the rows in chunks of chunk_rows(cols()) from the first, as read() does, and hands
   /// each to `take` (`count` rows from row `first`, row after row). `progress` is told each
   /// chunk taken.
   void read_chunks(const std::function<void(int first, int count, const std::uint8_t* rows)>& take,
-                   const Progress::Stage& progress);
+                   const ProgressBar::Stage& progress);
 
   /// Warns on `log`, once every row was read, when nothing marked the background: no nodata
   /// value and no pixel of 255, so every pixel was taken for a line.
@@ -61,4 +62,4 @@ class ContourRaster {
 /// How many rows of `cols` pixels make one chunk of a copy: about 4 MiB, at least one row.
 int chunk_rows(int cols);
 
-}  // namespace gis
+}  // namespace torvanelle::gis

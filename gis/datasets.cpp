@@ -6,7 +6,7 @@
 
 #include <ogrsf_frmts.h>
 
-namespace gis {
+namespace torvanelle::gis {
 
 namespace fs = std::filesystem;
 
@@ -214,4 +214,4 @@ void verify_vector(const fs::path& written, const std::string& layer, long long 
   }
 }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -11,7 +11,7 @@
 #include "cli/cli.h"
 #include "gis/gdal.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 /// Opens `name` read-only (`flags` GDAL_OF_RASTER or GDAL_OF_VECTOR) and adds to `sources`
 /// every host file the dataset is made of, as GDAL lists them (a virtual raster's members, a
@@ -55,4 +55,4 @@ void verify_raster(const std::filesystem::path& written, int lines, int cols,
 void verify_vector(const std::filesystem::path& written, const std::string& layer,
                    long long features, const std::filesystem::path& shown, ErrorTrap& trap);
 
-}  // namespace gis
+}  // namespace torvanelle::gis

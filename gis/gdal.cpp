@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace gis {
+namespace torvanelle::gis {
 
 GdalSession::GdalSession() {
   CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
@@ -77,17 +77,17 @@ void close(GDALDatasetUniquePtr& ds, ErrorTrap& trap, const std::filesystem::pat
   if (!why.empty()) throw Error("cannot write " + shown_path.string() + ": " + why);
 }
 
-Progress::Progress(bool shown) : function_(shown ? GDALTermProgress : nullptr) {}
+ProgressBar::ProgressBar(bool shown) : function_(shown ? GDALTermProgress : nullptr) {}
 
-Progress::Stage::Stage(const Progress& run, double from, double to)
+ProgressBar::Stage::Stage(const ProgressBar& run, double from, double to)
     : data_(run.function_ ? GDALCreateScaledProgress(from, to, run.function_, nullptr) : nullptr) {}
 
-Progress::Stage::~Stage() {
+ProgressBar::Stage::~Stage() {
   if (data_) GDALDestroyScaledProgress(data_);
 }
 
-void Progress::done() const {
+void ProgressBar::done() const {
   if (function_) function_(1.0, nullptr, nullptr);
 }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -20,7 +20,7 @@
 
 #include "cli/outputs.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 /// A failure that ends a command; what() says what went wrong and names the file.
 using Error = torvanelle::cli::Error;
@@ -84,15 +84,15 @@ void close(GDALDatasetUniquePtr& ds, ErrorTrap& trap, const std::filesystem::pat
 /// A run's progress as GDAL's utilities show it, through GDALTermProgress on standard output
 /// ("0...10...20...30...40...50...60...70...80...90...100 - done."), or nothing when quiet.
 /// A stage of the run reports into its share of the whole through stage().
-class Progress {
+class ProgressBar {
  public:
-  explicit Progress(bool shown);
+  explicit ProgressBar(bool shown);
 
   /// A progress function and its data for the part [from, to] of the whole run, as GDAL's
   /// functions take them; valid while the Stage lives.
   class Stage {
    public:
-    Stage(const Progress& run, double from, double to);
+    Stage(const ProgressBar& run, double from, double to);
     ~Stage();
     Stage(const Stage&) = delete;
     Stage& operator=(const Stage&) = delete;
@@ -113,4 +113,4 @@ class Progress {
   GDALProgressFunc function_;
 };
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -8,7 +8,7 @@
 
 #include "gis/gdal.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 namespace fs = std::filesystem;
 
@@ -114,4 +114,4 @@ GDALDatasetUniquePtr create_envi(const fs::path& raw, int lines, int cols, const
   return ds;
 }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -13,7 +13,7 @@
 
 #include "gis/gdal.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 /// A raster's georeference as GDAL gives it: the affine transform from (column, line) to map
 /// coordinates and the coordinate reference system.
@@ -56,4 +56,4 @@ std::int32_t pixel_size(const Georef& g, std::ostream& log);
 GDALDatasetUniquePtr create_envi(const std::filesystem::path& raw, int lines, int cols,
                                  const Georef& g, ErrorTrap& trap);
 
-}  // namespace gis
+}  // namespace torvanelle::gis

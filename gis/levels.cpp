@@ -9,7 +9,7 @@
 #include "cli/cli.h"
 #include "gis/metadata_items.h"
 
-namespace gis {
+namespace torvanelle::gis {
 namespace {
 
 /// `x` as a person writes it: 1000000, 0.5, 1e-06.
@@ -66,4 +66,4 @@ Levels levels_of(GDALDataset& source, const std::filesystem::path& shown) {
   return {*base, *interval};
 }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

@@ -10,7 +10,7 @@
 
 #include "gis/gdal.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 /// The values a level may take, from the command line or the source's metadata alike.
 struct Range {
@@ -37,4 +37,4 @@ struct Levels {
 /// is not a number within what the command line accepts.
 Levels levels_of(GDALDataset& source, const std::filesystem::path& shown);
 
-}  // namespace gis
+}  // namespace torvanelle::gis

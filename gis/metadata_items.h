@@ -4,7 +4,7 @@
 
 #include <gdal_priv.h>
 
-namespace gis::items {
+namespace torvanelle::gis::items {
 
 /// The descriptor's lowest altitude, a whole number: written by torvanelle-geo export and clean,
 /// read back (of the dataset, else of its band) by torvanelle-geo import and clean.
@@ -30,4 +30,4 @@ inline const char* text_of(GDALDataset& ds, const char* key) {
   return text != nullptr ? text : ds.GetRasterBand(1)->GetMetadataItem(key);
 }
 
-}  // namespace gis::items
+}  // namespace torvanelle::gis::items

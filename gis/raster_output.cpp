@@ -11,7 +11,7 @@
 #include "gis/contour_raster.h"
 #include "gis/datasets.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 namespace fs = std::filesystem;
 
@@ -185,4 +185,4 @@ std::unique_ptr<RasterOutput> create_raster_output(
                                         "GPKG:" + staged.string() + ":" + table, trap, output);
 }
 
-}  // namespace gis
+}  // namespace torvanelle::gis

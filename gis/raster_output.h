@@ -16,7 +16,7 @@
 #include "gis/gdal.h"
 #include "gis/georef.h"
 
-namespace gis {
+namespace torvanelle::gis {
 
 class RasterOutput {
  public:
@@ -66,4 +66,4 @@ std::unique_ptr<RasterOutput> create_raster_output(torvanelle::cli::Command& com
                                                    const CPLStringList& gtiff_options,
                                                    ErrorTrap& trap);
 
-}  // namespace gis
+}  // namespace torvanelle::gis

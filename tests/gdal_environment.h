@@ -17,7 +17,7 @@ class GdalEnvironment : public ::testing::Environment {
   void TearDown() override { session_.reset(); }
 
  private:
-  std::optional<gis::GdalSession> session_;
+  std::optional<torvanelle::gis::GdalSession> session_;
 };
 
 inline const auto* const gdal_environment =

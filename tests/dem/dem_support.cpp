@@ -101,7 +101,7 @@ int flat_pixels(const Model& model, const Image& contours, double flat) {
   int count = 0;
   for (int i = 1; i < model.rows - 1; ++i) {
     for (int j = 1; j < model.cols - 1; ++j) {
-      if (contours.at(i, j) != torvanelle::vect::no_line || !neighbours_valid(model, i, j)) {
+      if (contours.at(i, j) != torvanelle::no_line || !neighbours_valid(model, i, j)) {
         continue;
       }
       float low = model.at(i, j);
@@ -122,7 +122,7 @@ int on_level_pixels(const Model& model, const Image& contours, const Levels& lev
   for (int i = 0; i < model.rows; ++i) {
     for (int j = 0; j < model.cols; ++j) {
       const float z = model.at(i, j);
-      if (std::isnan(z) || contours.at(i, j) != torvanelle::vect::no_line) continue;
+      if (std::isnan(z) || contours.at(i, j) != torvanelle::no_line) continue;
       const double steps = (z - levels.base) / levels.interval;
       count += (std::abs(steps - std::round(steps)) * levels.interval < tolerance) ? 1 : 0;
     }

@@ -4,14 +4,14 @@
 
 #include <functional>
 
+#include "base/contour_image.h"
 #include "dem/dem.h"
-#include "vector/lines.h"
 
 namespace demtest {
 
+using torvanelle::Image;
 using torvanelle::dem::Levels;
 using torvanelle::dem::Model;
-using torvanelle::vect::Image;
 
 /// A true surface: elevation at (row, col).
 using Surface = std::function<double(double, double)>;

@@ -19,6 +19,8 @@
 #include "tools/dem/output.h"
 #include "tools/dem/run.h"
 
+namespace gis = torvanelle::gis;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -236,7 +238,7 @@ TEST_F(DemTool, NoInfiniteElevationIsWritten) {
     torvanelle::dem::Model model{2, 2, {1, 2, value, 3}, 1, 3};
     const fs::path path = at(std::to_string(value) + ".tif");
     gis::ErrorTrap trap(std::cerr);
-    const gis::Progress progress(false);
+    const gis::ProgressBar progress(false);
     try {
       gis::RasterOutput out(gis::driver("GTiff"), path, 2, 2, GDT_Float32, CPLStringList(), trap,
                             "dem.tif");

@@ -21,8 +21,8 @@
 namespace {
 
 namespace dem = torvanelle::dem;
-using torvanelle::vect::Image;
-using torvanelle::vect::no_line;
+using torvanelle::Image;
+using torvanelle::no_line;
 
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 

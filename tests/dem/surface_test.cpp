@@ -172,7 +172,7 @@ TEST(ElevationModel, ThickBandsHoldOnlyAlongTheirCentre) {
   int off_level = 0;
   for (int i = 0; i < size; ++i) {
     for (int j = 0; j < size; ++j) {
-      if (image.at(i, j) == torvanelle::vect::no_line || std::isnan(model.at(i, j))) continue;
+      if (image.at(i, j) == torvanelle::no_line || std::isnan(model.at(i, j))) continue;
       off_level += std::abs(model.at(i, j) - levels.of(image.at(i, j))) > 0.2 ? 1 : 0;
     }
   }

@@ -27,6 +27,10 @@
 #include "io/paths.h"
 #include "tools/geo/program_files.h"
 
+namespace gis = torvanelle::gis;
+namespace geo = torvanelle::geo;
+namespace palette = torvanelle::palette;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -19,6 +19,8 @@
 #include "gis/gdal.h"
 #include "gis/raster_output.h"
 
+namespace gis = torvanelle::gis;
+
 namespace {
 
 namespace fs = std::filesystem;

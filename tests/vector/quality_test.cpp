@@ -62,7 +62,7 @@ class Quality : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     terrain_ = new field::Terrain(field::test_terrain());
-    bands_ = new torvanelle::vect::Image(field::draw_bands(*terrain_));
+    bands_ = new torvanelle::Image(field::draw_bands(*terrain_));
     truth_ = new std::vector<Polyline>(field::true_lines(*terrain_));
   }
   static void TearDownTestSuite() {
@@ -80,12 +80,12 @@ class Quality : public testing::Test {
   }
 
   static field::Terrain* terrain_;
-  static torvanelle::vect::Image* bands_;
+  static torvanelle::Image* bands_;
   static std::vector<Polyline>* truth_;
 };
 
 field::Terrain* Quality::terrain_ = nullptr;
-torvanelle::vect::Image* Quality::bands_ = nullptr;
+torvanelle::Image* Quality::bands_ = nullptr;
 std::vector<Polyline>* Quality::truth_ = nullptr;
 
 // The measures are only as good as the terrain: bands of every width from 1 to 5 pixels, many
@@ -95,13 +95,13 @@ TEST_F(Quality, TerrainHasTouchingBandsOpenAndClosedLines) {
   for (int i = 1; i + 1 < bands_->rows; ++i) {
     for (int j = 1; j + 1 < bands_->cols; ++j) {
       const std::uint8_t k = bands_->at(i, j);
-      if (k == torvanelle::vect::no_line) continue;
+      if (k == torvanelle::no_line) continue;
       ++line;
       bool other = false;
       for (int di = -1; di <= 1; ++di) {
         for (int dj = -1; dj <= 1; ++dj) {
           const std::uint8_t v = bands_->at(i + di, j + dj);
-          other = other || (v != k && v != torvanelle::vect::no_line);
+          other = other || (v != k && v != torvanelle::no_line);
         }
       }
       touching += other;
@@ -126,7 +126,7 @@ TEST_F(Quality, LinesFollowTheTrueContoursOnePiecePerLine) {
 // One-pixel bumps on a fifth of the bands' edge pixels: the thinning must not grow spurs from
 // them that split lines into pieces.
 TEST_F(Quality, RaggedEdgesChangeNothing) {
-  torvanelle::vect::Image ragged = *bands_;
+  torvanelle::Image ragged = *bands_;
   field::roughen(ragged, 7, 0.2);
   const Figures f = measure(*truth_, field::polylines(torvanelle::vect::vectorise(ragged, {})));
   print("ragged bands", f);
@@ -138,7 +138,7 @@ TEST_F(Quality, RaggedEdgesChangeNothing) {
 // come back whole but for a few gaps, and a closed contour whose gap the straight bridge cuts
 // across by more than 2 px no longer counts as found closed. Without bridges the gaps stay open.
 TEST_F(Quality, LabelGapsAreBridged) {
-  torvanelle::vect::Image gapped = *bands_;
+  torvanelle::Image gapped = *bands_;
   const std::vector<field::Gap> gaps = field::cut_gaps(gapped, *truth_, 5, 400);
   torvanelle::vect::Options bridged;
   bridged.bridge = 36;
@@ -161,9 +161,9 @@ TEST_F(Quality, LabelGapsAreBridged) {
 // The same measures fail a skeleton of the bands with their numbers merged, each line then given
 // the number most of its pixels held: the measures can tell a good vectoriser from a bad one.
 TEST_F(Quality, MergedNumbersFailTheMeasures) {
-  torvanelle::vect::Image merged = *bands_;
+  torvanelle::Image merged = *bands_;
   for (std::uint8_t& v : merged.px) {
-    if (v != torvanelle::vect::no_line) v = 0;
+    if (v != torvanelle::no_line) v = 0;
   }
   std::vector<torvanelle::vect::Line> lines = torvanelle::vect::vectorise(merged, {});
   for (torvanelle::vect::Line& line : lines) {

@@ -9,9 +9,9 @@
 
 namespace {
 
+using torvanelle::Image;
+using torvanelle::no_line;
 using torvanelle::vect::Framed;
-using torvanelle::vect::Image;
-using torvanelle::vect::no_line;
 using torvanelle::vect::simple;
 using torvanelle::vect::skeleton;
 using vtest::image;

@@ -15,11 +15,11 @@
 
 namespace {
 
+using torvanelle::Image;
+using torvanelle::no_line;
 using torvanelle::vect::Framed;
-using torvanelle::vect::Image;
 using torvanelle::vect::Line;
 using torvanelle::vect::links;
-using torvanelle::vect::no_line;
 using torvanelle::vect::Pixel;
 using torvanelle::vect::skeleton;
 using torvanelle::vect::trace;

@@ -50,7 +50,7 @@ const vtest::Picture sheet = {
 /// Writes `picture` as a GeoTIFF: UTM zone 32N, 5 m pixels from (500000, 5000000), nodata 255.
 void write_geotiff(const std::string& path, const vtest::Picture& picture,
                    GDALDataType type = GDT_Byte, int bands = 1, bool georeferenced = true) {
-  const torvanelle::vect::Image im = vtest::image(picture);
+  const torvanelle::Image im = vtest::image(picture);
   GDALAllRegister();
   Dataset d(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), im.cols, im.rows,
                                                                      bands, type, nullptr));
@@ -143,7 +143,7 @@ TEST(VectTool, GeoreferenceAndCrsReachTheLines) {
 // are pixel centres, rows downwards.
 TEST(VectTool, RawRasterWithoutGeoreferenceGivesPixelCentres) {
   Scratch dir;
-  const torvanelle::vect::Image im = vtest::image(sheet);
+  const torvanelle::Image im = vtest::image(sheet);
   support::write_file(dir / "sheet_venc8.raw", std::string(im.px.begin(), im.px.end()));
   support::write_file(dir / "sheet_venc8.hdr",
                       "ENVI\nsamples = " + std::to_string(im.cols) +

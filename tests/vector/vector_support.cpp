@@ -6,7 +6,7 @@
 
 namespace vtest {
 
-using torvanelle::vect::no_line;
+using torvanelle::no_line;
 
 Image image(const Picture& picture) {
   const int rows = static_cast<int>(picture.size());

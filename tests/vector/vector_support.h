@@ -10,7 +10,7 @@
 
 namespace vtest {
 
-using torvanelle::vect::Image;
+using torvanelle::Image;
 using torvanelle::vect::Line;
 using torvanelle::vect::Pixel;
 

@@ -7,6 +7,8 @@
 #include "io/interrupts.h"
 #include "tools/dem/run.h"
 
+namespace gis = torvanelle::gis;
+
 int main(int argc, char** argv) {
   const std::vector<std::string> words(argv + 1, argv + argc);
   // A signal removes what the run began, then ends it with 128 + n.

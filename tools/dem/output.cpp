@@ -46,7 +46,7 @@ std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
 }
 
 void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
-                 const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
+                 const gis::ProgressBar::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown) {
   // Levels in range never give an infinite elevation; a file of +inf would still open as a
   // model, so none is written.

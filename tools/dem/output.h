@@ -25,7 +25,7 @@ std::unique_ptr<gis::RasterOutput> create_model_output(cli::Command& command,
 /// gis::items::elevation_min and elevation_max; then checks that GDAL reads it back whole and the
 /// same. Throws gis::Error naming `shown` when GDAL fails.
 void write_model(gis::RasterOutput& out, const Model& model, const gis::Georef& g,
-                 const gis::Progress::Stage& progress, gis::ErrorTrap& trap,
+                 const gis::ProgressBar::Stage& progress, gis::ErrorTrap& trap,
                  const std::filesystem::path& shown);
 
 }  // namespace torvanelle::dem::tool

@@ -20,13 +20,13 @@ constexpr const char* about =
 
 /// The source's pixels and georeference, and its levels from the options or its metadata.
 struct Source {
-  vect::Image image;
+  torvanelle::Image image;
   gis::Georef georef;
   Levels levels;
 };
 
-Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::Progress& progress,
-                   std::ostream& err) {
+Source read_source(gis::ContourRaster& raster, const ToolOptions& o,
+                   const gis::ProgressBar& progress, std::ostream& err) {
   Source s;
   if (o.base) {
     s.levels = {*o.base, *o.interval};
@@ -34,28 +34,28 @@ Source read_source(gis::ContourRaster& raster, const ToolOptions& o, const gis::
     const gis::Levels read = gis::levels_of(raster.dataset(), o.source);
     s.levels = {read.base, read.interval};
   }
-  s.image = vect::Image(raster.lines(), raster.cols());
-  const gis::Progress::Stage stage = progress.stage(0, 0.1);
+  s.image = torvanelle::Image(raster.lines(), raster.cols());
+  const gis::ProgressBar::Stage stage = progress.stage(0, 0.1);
   raster.read_all(s.image.px.data(), stage, err);
   s.georef = raster.georef();
   return s;
 }
 
 /// The source's elevation model, the engine's progress shown in `stage`.
-Model build_model(const Source& source, const gis::Progress::Stage& stage) {
+Model build_model(const Source& source, const gis::ProgressBar::Stage& stage) {
   const torvanelle::Progress progress([&stage](double fraction) { stage.at(fraction); });
   return elevation_model(source.image, source.levels, {}, progress);
 }
 
 void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
   gis::ErrorTrap trap(err);
-  const gis::Progress progress(!o.quiet);
+  const gis::ProgressBar progress(!o.quiet);
   gis::ContourRaster raster(o.source, trap, err, command.sources);
   const auto out =
       create_model_output(command, o.output, o.format, raster.cols(), raster.lines(), trap);
   Source source = read_source(raster, o, progress, err);
   Model model = build_model(source, progress.stage(0.1, 0.8));
-  source.image = vect::Image();
+  source.image = torvanelle::Image();
   write_model(*out, model, source.georef, progress.stage(0.8, 1), trap, o.output);
   trap.raise_pending("cannot write " + o.output);
   progress.done();

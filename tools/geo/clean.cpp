@@ -13,7 +13,7 @@
 #include "tools/geo/commands.h"
 #include "tools/geo/geotiff.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 namespace fs = std::filesystem;
 using gis::Error;
@@ -21,7 +21,8 @@ using gis::Error;
 namespace {
 
 /// The source's pixels in a raster of the program's own kind, nodata made the background.
-torvanelle::OwnedRaster read_pixels(gis::ContourRaster& src, const gis::Progress::Stage& progress) {
+torvanelle::OwnedRaster read_pixels(gis::ContourRaster& src,
+                                    const gis::ProgressBar::Stage& progress) {
   torvanelle::OwnedRaster tab_in(src.cols(), src.lines());
   if (!tab_in) throw std::bad_alloc();
   const std::size_t cols = static_cast<std::size_t>(src.cols());
@@ -46,7 +47,7 @@ void write_text(const std::string& text, const fs::path& path, const fs::path& s
 
 void clean_raster(torvanelle::cli::Command& command, const std::string& source,
                   const fs::path& output, const CleanOptions& options,
-                  const gis::Progress& progress, std::ostream& log) {
+                  const gis::ProgressBar& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
   gis::ContourRaster src(source, trap, log, command.sources);
   const bool report_file = options.report && *options.report != "-";
@@ -82,4 +83,4 @@ void clean_raster(torvanelle::cli::Command& command, const std::string& source,
   progress.done();
 }
 
-}  // namespace geo
+}  // namespace torvanelle::geo

@@ -12,14 +12,14 @@
 #include "cli/cli.h"
 #include "gis/gdal.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 /// Writes DEST.raw (the pixels of `source`, nodata pixels made 255), DEST.txt (the descriptor)
 /// and DEST.hdr (the ENVI header that places DEST.raw on the map). Refused, with nothing written:
 /// a source that is not a contour raster, a DEST whose folder does not exist, a DEST file that
 /// is the source, and an existing DEST.raw, DEST.txt or DEST.hdr unless --overwrite.
 void import_raster(torvanelle::cli::Command& command, const std::string& source,
-                   const std::filesystem::path& dest, const gis::Progress& progress,
+                   const std::filesystem::path& dest, const gis::ProgressBar& progress,
                    std::ostream& log);
 
 struct ExportOptions {
@@ -37,7 +37,7 @@ struct ExportOptions {
 /// output that is STEM's own file, and an existing `output` unless --overwrite.
 void export_result(torvanelle::cli::Command& command, const std::filesystem::path& stem,
                    const std::filesystem::path& output, const ExportOptions& options,
-                   const gis::Progress& progress, std::ostream& log);
+                   const gis::ProgressBar& progress, std::ostream& log);
 
 struct CleanOptions {
   std::string format;     ///< the GDAL raster format of OUTPUT; empty: from its extension
@@ -52,6 +52,6 @@ struct CleanOptions {
 /// the import and export refuse.
 void clean_raster(torvanelle::cli::Command& command, const std::string& source,
                   const std::filesystem::path& output, const CleanOptions& options,
-                  const gis::Progress& progress, std::ostream& log);
+                  const gis::ProgressBar& progress, std::ostream& log);
 
-}  // namespace geo
+}  // namespace torvanelle::geo

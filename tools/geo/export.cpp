@@ -10,7 +10,7 @@
 #include "tools/geo/geotiff.h"
 #include "tools/geo/program_files.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 namespace fs = std::filesystem;
 using gis::Error;
@@ -143,7 +143,7 @@ bool header_wanted(const fs::path& stem, const Placement& placement, const Descr
 
 void export_result(torvanelle::cli::Command& command, const fs::path& stem_path,
                    const fs::path& output, const ExportOptions& options,
-                   const gis::Progress& progress, std::ostream& log) {
+                   const gis::ProgressBar& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
   const fs::path stem = stem_of(stem_path);
   const fs::path raw = with_extension(stem, ".raw"), txt = with_extension(stem, ".txt"),
@@ -182,4 +182,4 @@ void export_result(torvanelle::cli::Command& command, const fs::path& stem_path,
   progress.done();
 }
 
-}  // namespace geo
+}  // namespace torvanelle::geo

@@ -12,7 +12,7 @@
 #include "gis/metadata_items.h"
 #include "gis/raster_output.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 namespace {
 
@@ -87,7 +87,7 @@ std::unique_ptr<gis::RasterOutput> create_contour_raster(torvanelle::cli::Comman
 }
 
 void write_contour_raster(gis::RasterOutput& out, const Descriptor& d, const gis::Georef& g,
-                          const RowSource& rows, const gis::Progress::Stage& progress) {
+                          const RowSource& rows, const gis::ProgressBar::Stage& progress) {
   const int step = gis::chunk_rows(d.nb_col);
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(d.nb_col) * step);
   for (int first = 0; first < d.nb_lig; first += step) {
@@ -101,4 +101,4 @@ void write_contour_raster(gis::RasterOutput& out, const Descriptor& d, const gis
   progress.at(1);
 }
 
-}  // namespace geo
+}  // namespace torvanelle::geo

@@ -14,7 +14,7 @@
 #include "gis/raster_output.h"
 #include "tools/geo/program_files.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 /// The descriptor of the source `ds` placed by `g`: its size, type 1, the altitudes of its
 /// metadata (else 0 and 255), the pixel width rounded (warnings on `log`).
@@ -38,6 +38,6 @@ std::unique_ptr<gis::RasterOutput> create_contour_raster(torvanelle::cli::Comman
 /// Writes the pixels `rows` gives into `out`, then checks that GDAL reads it back whole and the
 /// same, placed by `g`.
 void write_contour_raster(gis::RasterOutput& out, const Descriptor& d, const gis::Georef& g,
-                          const RowSource& rows, const gis::Progress::Stage& progress);
+                          const RowSource& rows, const gis::ProgressBar::Stage& progress);
 
-}  // namespace geo
+}  // namespace torvanelle::geo

@@ -8,12 +8,12 @@
 #include "tools/geo/geotiff.h"
 #include "tools/geo/program_files.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 namespace fs = std::filesystem;
 
 void import_raster(torvanelle::cli::Command& command, const std::string& source,
-                   const fs::path& dest_path, const gis::Progress& progress, std::ostream& log) {
+                   const fs::path& dest_path, const gis::ProgressBar& progress, std::ostream& log) {
   gis::ErrorTrap trap(log);
   const fs::path dest = stem_of(dest_path);
   const fs::path raw = with_extension(dest, ".raw"), txt = with_extension(dest, ".txt"),
@@ -52,4 +52,4 @@ void import_raster(torvanelle::cli::Command& command, const std::string& source,
   progress.done();
 }
 
-}  // namespace geo
+}  // namespace torvanelle::geo

@@ -9,6 +9,9 @@
 #include "io/interrupts.h"
 #include "tools/geo/commands.h"
 
+namespace gis = torvanelle::gis;
+namespace geo = torvanelle::geo;
+
 namespace {
 
 constexpr const char* about = R"(Carries contour rasters between a GIS and the program torvanelle.
@@ -67,7 +70,7 @@ void declare(CLI::App& app, Words& w) {
 }
 
 void work(const CLI::App& app, const Words& w, torvanelle::cli::Command& command) {
-  const gis::Progress progress(!w.quiet);
+  const gis::ProgressBar progress(!w.quiet);
   if (app.got_subcommand("import")) {
     geo::import_raster(command, w.source, w.dest, progress, std::cerr);
   } else if (app.got_subcommand("export")) {

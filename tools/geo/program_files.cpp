@@ -9,7 +9,7 @@
 #include "io/descriptor.h"
 #include "io/paths.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 namespace fs = std::filesystem;
 using gis::Error;
@@ -86,4 +86,4 @@ std::vector<Candidate> input_image_candidates(const std::string& built,
   return found;
 }
 
-}  // namespace geo
+}  // namespace torvanelle::geo

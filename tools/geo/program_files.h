@@ -11,7 +11,7 @@
 
 #include "base/image.h"
 
-namespace geo {
+namespace torvanelle::geo {
 
 /// The six descriptor values, in file order, as the program holds them.
 using Descriptor = torvanelle::Descriptor;
@@ -53,4 +53,4 @@ std::vector<Candidate> input_image_candidates(
     const std::string& built, const std::optional<std::filesystem::path>& images_root,
     const std::filesystem::path& result_dir);
 
-}  // namespace geo
+}  // namespace torvanelle::geo

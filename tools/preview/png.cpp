@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace png {
+namespace torvanelle::png {
 namespace {
 
 void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -68,4 +68,4 @@ std::vector<std::uint8_t> encode_indexed(int width, int height,
   return out;
 }
 
-}  // namespace png
+}  // namespace torvanelle::png

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace png {
+namespace torvanelle::png {
 
 struct Rgb {
   std::uint8_t r, g, b;
@@ -19,4 +19,4 @@ std::vector<std::uint8_t> encode_indexed(int width, int height,
                                          std::span<const std::uint8_t> pixels,
                                          std::span<const Rgb> palette);
 
-}  // namespace png
+}  // namespace torvanelle::png

@@ -21,6 +21,9 @@
 #include "io/interrupts.h"
 #include "tools/preview/png.h"
 
+namespace palette = torvanelle::palette;
+namespace png = torvanelle::png;
+
 namespace {
 
 struct Args {

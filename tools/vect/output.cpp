@@ -61,7 +61,7 @@ void place(const Line& line, const std::array<double, 6>& t, OGRLineString& out)
 }
 
 long long write_features(OGRLayer& layer, const ToolOptions& o, const Source& s,
-                         const std::vector<Line>& lines, const gis::Progress::Stage& progress,
+                         const std::vector<Line>& lines, const gis::ProgressBar::Stage& progress,
                          gis::ErrorTrap& trap) {
   OGRFeature feature(layer.GetLayerDefn());
   OGRLineString geometry;
@@ -133,7 +133,7 @@ bool is_container(const ToolOptions& o) {
 
 long long write_lines(const fs::path& path, const ToolOptions& o, bool overwrite,
                       const Source& source, const std::vector<Line>& lines,
-                      const gis::Progress::Stage& progress, gis::ErrorTrap& trap) {
+                      const gis::ProgressBar::Stage& progress, gis::ErrorTrap& trap) {
   GDALDatasetUniquePtr d;
   if (is_container(o)) {
     // A copy of the user's file: its other layers and tables stay as they are.

@@ -27,6 +27,6 @@ bool is_container(const ToolOptions& o);
 /// its CRS. Throws gis::Error naming the output on failure; returns how many features it wrote.
 long long write_lines(const std::filesystem::path& path, const ToolOptions& o, bool overwrite,
                       const Source& source, const std::vector<Line>& lines,
-                      const gis::Progress::Stage& progress, gis::ErrorTrap& trap);
+                      const gis::ProgressBar::Stage& progress, gis::ErrorTrap& trap);
 
 }  // namespace torvanelle::vect::tool

@@ -22,12 +22,12 @@ constexpr const char* about =
 
 /// The source's lines. The source's pixels are let go once framed, to keep one raster in memory
 /// rather than two (bridges keep a copy of their own). What was left out is said on `err`.
-std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Progress& progress,
+std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::ProgressBar& progress,
                             std::ostream& err) {
   Framed framed(source.image);
   source.image = Image();
   Counts counts;
-  const gis::Progress::Stage stage = progress.stage(0.15, 0.6);
+  const gis::ProgressBar::Stage stage = progress.stage(0.15, 0.6);
   std::vector<Line> lines =
       vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length}, &counts,
                       torvanelle::Progress([&stage](double fraction) { stage.at(fraction); }));
@@ -42,7 +42,7 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Pro
 void vectorise_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
   gis::ErrorTrap trap(err);
   check_format(o.format);
-  const gis::Progress progress(!o.quiet);
+  const gis::ProgressBar progress(!o.quiet);
   gis::ContourRaster raster(o.source, trap, err, command.sources);
   const fs::path staged = gis::add_output(command, o.output, trap, {}, is_container(o));
   Source source = read_source(raster, progress.stage(0, 0.15), err);

@@ -2,7 +2,7 @@
 
 namespace torvanelle::vect::tool {
 
-Source read_source(gis::ContourRaster& raster, const gis::Progress::Stage& progress,
+Source read_source(gis::ContourRaster& raster, const gis::ProgressBar::Stage& progress,
                    std::ostream& log) {
   Source s;
   s.image = Image(raster.lines(), raster.cols());

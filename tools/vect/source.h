@@ -19,7 +19,7 @@ struct Source {
 
 /// Reads `raster` whole, nodata pixels made no_line. Throws gis::Error naming it when it cannot
 /// be read or holds no line; warnings go to `log`.
-Source read_source(gis::ContourRaster& raster, const gis::Progress::Stage& progress,
+Source read_source(gis::ContourRaster& raster, const gis::ProgressBar::Stage& progress,
                    std::ostream& log);
 
 }  // namespace torvanelle::vect::tool
