@@ -25,8 +25,6 @@ std::pair<double, double> Terrain::elevation_and_slope(double x, double y) const
   return {e, std::hypot(gx, gy)};
 }
 
-namespace {
-
 double segment_distance(Point p, Point a, Point b) {
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double length2 = dx * dx + dy * dy;
@@ -34,6 +32,8 @@ double segment_distance(Point p, Point a, Point b) {
   t = std::clamp(t, 0.0, 1.0);
   return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
+
+namespace {
 
 double band_width(double x, double y, int k) { return 3 + 2 * std::sin(x / 41 + y / 59 + 1.7 * k); }
 

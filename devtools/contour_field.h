@@ -16,6 +16,9 @@ struct Point {
   double y = 0;
 };
 
+/// The distance from p to the segment from a to b.
+double segment_distance(Point p, Point a, Point b);
+
 /// A line in image coordinates: x = column + 0.5 and y = row + 0.5 at a pixel's centre.
 struct Polyline {
   int number = 0;

@@ -4,17 +4,6 @@
 #include <cmath>
 
 namespace field {
-namespace {
-
-double distance_to_segment(Point p, Point a, Point b) {
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double length2 = dx * dx + dy * dy;
-  double t = length2 == 0 ? 0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2;
-  t = std::clamp(t, 0.0, 1.0);
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
-
-}  // namespace
 
 SegmentIndex::SegmentIndex(const std::vector<Polyline>& lines, double cell) : cell_(cell) {
   double x1 = 0, y1 = 0;
@@ -66,7 +55,7 @@ SegmentIndex::Nearest SegmentIndex::nearest(int k, Point p, double reach) const 
       for (const int s : cells_[static_cast<std::size_t>(c)]) {
         const Segment& seg = segments_[static_cast<std::size_t>(s)];
         if (seg.number != k) continue;
-        const double d = distance_to_segment(p, seg.a, seg.b);
+        const double d = segment_distance(p, seg.a, seg.b);
         if (d < best.distance) best = {d, seg.line};
       }
     }
