@@ -1,5 +1,6 @@
 #include "gis/georef.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -57,6 +58,16 @@ std::optional<PlacedRaster> read_placed(const fs::path& path) {
       GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
   if (!ds) return std::nullopt;
   return PlacedRaster{ds->GetRasterYSize(), ds->GetRasterXSize(), read_georef(*ds)};
+}
+
+bool same_place(const Georef& a, const Georef& b, double tolerance) {
+  if (a.has_transform != b.has_transform) return false;
+  for (std::size_t i = 0; a.has_transform && i < 6; ++i) {
+    const double scale = std::max({std::fabs(a.transform[i]), std::fabs(b.transform[i]), 1.0});
+    if (!(std::fabs(a.transform[i] - b.transform[i]) <= tolerance * scale)) return false;
+  }
+  if (a.crs.has_value() != b.crs.has_value()) return false;
+  return !a.crs || a.crs->IsSame(&*b.crs);
 }
 
 bool apply_georef(GDALDataset& ds, const Georef& g) {

@@ -40,6 +40,10 @@ std::optional<PlacedRaster> read_placed(const std::filesystem::path& path);
 /// Gives `ds` the georeference `g` (the parts it has). Returns false when the driver refuses.
 bool apply_georef(GDALDataset& ds, const Georef& g);
 
+/// Whether a and b place a raster at the same place: the same coordinate system and a transform
+/// whose terms differ by at most `tolerance` of their size (at least 1); 0 asks for equal terms.
+bool same_place(const Georef& a, const Georef& b, double tolerance = 0);
+
 /// The descriptor's pixel size for `g`: the pixel width in the CRS's units, rounded to a whole
 /// number. Writes a warning to `log` when the pixels are not square, when the width is not whole,
 /// and when there is no georeference (the size is then 1). Throws Error when the rounded width

@@ -35,16 +35,6 @@ std::uint64_t fold(std::uint64_t digest, const void* data, std::size_t count, GD
   return digest;
 }
 
-bool same_place(const Georef& a, const Georef& b) {
-  if (a.has_transform != b.has_transform) return false;
-  for (std::size_t i = 0; a.has_transform && i < 6; ++i) {
-    const double scale = std::max({std::fabs(a.transform[i]), std::fabs(b.transform[i]), 1.0});
-    if (std::fabs(a.transform[i] - b.transform[i]) > 1e-9 * scale) return false;
-  }
-  if (a.crs.has_value() != b.crs.has_value()) return false;
-  return !a.crs || a.crs->IsSame(&*b.crs);
-}
-
 /// Formats that keep a raster's place only in a .aux.xml beside it.
 class AuxFiles {
  public:
@@ -117,7 +107,7 @@ void RasterOutput::finish(const Georef& g) {
   if (!back || back->GetRasterXSize() != cols || back->GetRasterYSize() != rows)
     throw failure(trap_, "cannot write " + shown_.string() + ": the file written is not whole");
   const std::string format = driver_.GetDescription();
-  if (!same_place(read_georef(*back), g)) {
+  if (!same_place(read_georef(*back), g, 1e-9)) {
     throw Error("cannot write " + shown_.string() + ": the format " + format +
                 " does not keep its place on the map; choose another format (.tif)");
   }

@@ -114,12 +114,6 @@ RowSource rows_of(std::shared_ptr<std::FILE> f, const fs::path& raw, int cols) {
   };
 }
 
-bool same_place(const gis::Georef& a, const gis::Georef& b) {
-  if (a.has_transform != b.has_transform || a.transform != b.transform) return false;
-  if (a.crs.has_value() != b.crs.has_value()) return false;
-  return !a.crs || a.crs->IsSame(&*b.crs);
-}
-
 /// Whether STEM.hdr must be written for `placement`: it is missing, or says another place
 /// (refused then without `overwrite`: an earlier export or import may have put it there).
 bool header_wanted(const fs::path& stem, const Placement& placement, const Descriptor& d,
@@ -130,7 +124,7 @@ bool header_wanted(const fs::path& stem, const Placement& placement, const Descr
   if (!fs::exists(hdr, ec)) return true;
   std::string why;
   const std::optional<gis::Georef> there = georef_of(with_extension(stem, ".raw"), d, why);
-  if (there && same_place(*there, placement.georef)) return false;
+  if (there && gis::same_place(*there, placement.georef)) return false;
   if (!overwrite) {
     throw Error(hdr.string() + " places " + with_extension(stem, ".raw").string() +
                 " elsewhere than " + placement.from.string() +
