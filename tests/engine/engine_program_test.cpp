@@ -137,7 +137,9 @@ TEST_F(BuiltEngine, CommandLinesRefusedSayWhyWithTheirStatus) {
   support::write_file(dir.path() / "lines.txt", "TVLINES 1 0\n");
   const std::string source = at("in.tvr"), out = at("o.tvr");
   const std::vector<Line> cases = {
-      {"no command", {}, 2, "A subcommand is required"},
+      {"no command", {}, 2, "a command is needed: clean, vect or dem"},
+      {"an unknown option", {"--no-such", "a"}, 2, "--no-such"},
+      {"two commands", {"clean", "a", "b", "vect"}, 2, "vect"},
       {"dem without levels", {"dem", source, out}, 2, "--base is required"},
       {"dem with a base alone", {"dem", source, out, "--base", "1"}, 2, "--interval"},
       {"an interval of 0", {"dem", source, out, "--base", "1", "--interval", "0"}, 2, "from 1e-06"},

@@ -35,7 +35,13 @@ void common_flags(CLI::App& c, EngineOptions& o) {
 }
 
 void declare(CLI::App& app, EngineOptions& o) {
-  app.require_subcommand(1);
+  // At most one command; none is said after what else is wrong with the line (an unknown
+  // option first), as the requirement checked while parsing would hide it.
+  app.require_subcommand(0, 1);
+  app.final_callback([&app] {
+    if (app.get_subcommands().empty())
+      throw CLI::ValidationError("a command is needed: clean, vect or dem");
+  });
   CLI::App* clean = command_of(
       app, o, "clean",
       "thins every contour line, then removes one-point spurs: the pixels torvanelle-geo clean "
