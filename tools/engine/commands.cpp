@@ -33,8 +33,8 @@ Image read_source(const EngineOptions& o, cli::Command& command, std::ostream& e
   return image;
 }
 
-/// Declares the output, read back before it is put in place: a raster of `type` pixels and
-/// the source's size.
+/// Declares the output, read back before it is put in place: a contour raster (an elevation
+/// model when `model`) of the source's size.
 fs::path add_raster_output(const EngineOptions& o, cli::Command& command, const Image& source,
                            bool model) {
   cli::OutputKind kind;
