@@ -40,7 +40,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "pictures, and, when built with GDAL, torvanelle-geo, which carries them to and from "
     "GeoTIFF at their place on the map or cleans them in one step, torvanelle-vect, which "
     "traces them into contour lines, and torvanelle-dem, which turns them back into an "
-    "elevation model, with a QGIS plugin that offers them in the Processing Toolbox. "
+    "elevation model, with a QGIS plugin that offers them in the Processing Toolbox; and "
+    "torvanelle-engine, which cleans, traces or models them without GDAL, on files of simple "
+    "forms. "
     "MIT license.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})

@@ -6,7 +6,6 @@
 
 #include <cpl_string.h>
 
-#include "cli/cli.h"
 #include "gis/metadata_items.h"
 
 namespace torvanelle::gis {
@@ -37,21 +36,8 @@ std::optional<double> number_item(GDALDataset& ds, const char* key, Range range,
 
 void declare_levels(CLI::App& app, std::optional<double>& base, std::optional<double>& interval,
                     bool from_metadata) {
-  using torvanelle::cli::between;
-  const auto by_default = [from_metadata](const char* key) {
-    return from_metadata ? std::string(" (default: the source's metadata item ") + key + ")"
-                         : std::string();
-  };
-  CLI::Option* b =
-      app.add_option("--base", base, "elevation of contour number 0" + by_default(items::base))
-          ->check(between(base_range.low, base_range.high));
-  CLI::Option* i = app.add_option("--interval", interval,
-                                  "elevation between two numbers, positive: `elevation` = base + "
-                                  "number x interval" +
-                                      by_default(items::interval))
-                       ->check(between(interval_range.low, interval_range.high));
-  b->needs(i);
-  i->needs(b);
+  cli::declare_levels(app, base, interval, from_metadata ? items::base : nullptr,
+                      from_metadata ? items::interval : nullptr);
 }
 
 Levels levels_of(GDALDataset& source, const std::filesystem::path& shown) {

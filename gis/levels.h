@@ -8,19 +8,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/levels.h"
 #include "gis/gdal.h"
 
 namespace torvanelle::gis {
 
 /// The values a level may take, from the command line or the source's metadata alike.
-struct Range {
-  double low;
-  double high;
-  bool holds(double x) const { return x >= low && x <= high; }  // false for NaN
-};
-inline constexpr Range base_range{-1e9, 1e9};
-/// Above zero: a higher number lies higher.
-inline constexpr Range interval_range{1e-6, 1e6};
+using cli::base_range;
+using cli::interval_range;
+using cli::Range;
 
 /// Declares --base and --interval on `app`, each needing the other, read into `base` and
 /// `interval`. `from_metadata`: their help says that the source's metadata items stand in.

@@ -19,7 +19,7 @@ mkdir -p "$work/unpacked"
 
 problems=0
 found=$(cd "$work/unpacked" && find . -type f | sort | tr '\n' ' ')
-wanted="./LICENSE.txt ./README.txt ./images/demo/answers.txt ./images/demo/relief.raw ./images/demo/relief.txt ./preview.exe ./torvanelle.exe "
+wanted="./LICENSE.txt ./README.txt ./images/demo/answers.txt ./images/demo/relief.raw ./images/demo/relief.txt ./preview.exe ./torvanelle-engine.exe ./torvanelle.exe "
 [ "$found" = "$wanted" ] || { echo "the zip holds $found, expected $wanted"; problems=1; }
 
 images=$prefix/drive_c/images

@@ -4,14 +4,12 @@
 #include <cctype>
 #include <filesystem>
 
-#include "cli/cli.h"
+#include "cli/levels.h"
 #include "gis/levels.h"
 
 namespace torvanelle::vect::tool {
 
 void declare(CLI::App& app, ToolOptions& o) {
-  using torvanelle::cli::between;
-  using torvanelle::cli::whole_between;
   app.add_option("SOURCE", o.source, "any single-band 8-bit raster GDAL reads")->required();
   app.add_option("OUTPUT", o.output, "the vector file to write; its CRS is the source's")
       ->required();
@@ -23,22 +21,7 @@ void declare(CLI::App& app, ToolOptions& o) {
                  "layer is added and every other layer kept; a layer of that name is replaced "
                  "only with --overwrite. A shapefile's layer takes its file's name");
   gis::declare_levels(app, o.base, o.interval, false);
-  app.add_option("--min-branch", o.min_branch,
-                 "prune branches shorter than N pixels at junctions (default: 3)")
-      ->check(whole_between(0, 1000000));
-  app.add_option("--simplify", o.simplify,
-                 "Douglas-Peucker with tolerance T pixels (default: 0, every vertex a pixel "
-                 "centre)")
-      ->check(between(0, 1000000));
-  app.add_option("--bridge", o.bridge,
-                 "join free ends of one number at most D pixels apart that face each other "
-                 "(each end's direction within 60 degrees of the bridge) by a straight segment "
-                 "crossing no line and no pixel of another number; the attribute `bridged` "
-                 "counts the joins in a line (default: 0, none)")
-      ->check(between(0, 1000));
-  app.add_option("--min-length", o.min_length,
-                 "leave out lines shorter than L pixels (default: 2: no line of one pixel)")
-      ->check(between(0, 1000000));
+  cli::declare_line_options(app, o);
   app.add_flag("--overwrite", o.overwrite, "replace OUTPUT if it exists");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard output");
   // What needs every word read is not understood as any other faulty line is: status 2.

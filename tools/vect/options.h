@@ -6,19 +6,18 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/levels.h"
+
 namespace torvanelle::vect::tool {
 
-struct ToolOptions {
+/// The vectoriser's options (cli::LineOptions) and the file's.
+struct ToolOptions : cli::LineOptions {
   std::string source;
   std::string output;
   std::string format;  ///< the OGR driver: --format, or the one the output's extension names
   std::string layer = "contours";
   std::optional<double> base;      ///< elevation of contour number 0
   std::optional<double> interval;  ///< elevation between two numbers, positive
-  int min_branch = 3;
-  double simplify = 0;
-  double bridge = 0;      ///< join facing free ends at most this many pixels apart; 0: none
-  double min_length = 2;  ///< leave out lines shorter than this many pixels
   bool overwrite = false;
   bool quiet = false;  ///< no progress
 };

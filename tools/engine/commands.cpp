@@ -1,0 +1,130 @@
+#include "tools/engine/commands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/owned_raster.h"
+#include "cleaning/deburring.h"
+#include "cleaning/thinning.h"
+#include "cli/progress_printer.h"
+#include "dem/dem.h"
+#include "tools/engine/forms.h"
+#include "vector/framed.h"
+#include "vector/vectorise.h"
+
+namespace torvanelle::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// The source's pixels, the source added to the command's; a raster without a pixel of 255 is
+/// said on `err`, as every pixel is then taken for a line.
+Image read_source(const EngineOptions& o, cli::Command& command, std::ostream& err) {
+  command.sources.add(o.source);
+  std::error_code ec;
+  if (!fs::exists(o.source, ec)) throw cli::Error(o.source + " does not exist");
+  Image image = read_raster(o.source, o.source);
+  if (std::find(image.px.begin(), image.px.end(), no_line) == image.px.end()) {
+    err << "warning: " << o.source
+        << " has no pixel of 255: every pixel is taken for a contour line\n";
+  }
+  return image;
+}
+
+/// Declares the output, read back before it is put in place: a contour raster (an elevation
+/// model when `model`) of the source's size.
+fs::path add_raster_output(const EngineOptions& o, cli::Command& command, const Image& source,
+                           bool model) {
+  cli::OutputKind kind;
+  const int rows = source.rows, cols = source.cols;
+  const std::string shown = o.output;
+  kind.verify = [rows, cols, shown, model](const fs::path& written) {
+    int r = 0, c = 0;
+    if (model) {
+      const dem::Model m = read_model(written, shown);
+      r = m.rows, c = m.cols;
+    } else {
+      const Image i = read_raster(written, shown);
+      r = i.rows, c = i.cols;
+    }
+    if (r != rows || c != cols) throw cli::Error("cannot write " + shown + ": it reads back wrong");
+  };
+  return command.outputs.add(o.output, command.sources, kind);
+}
+
+/// The cleaning of `image`: thinning, then deburring when asked.
+Image cleaned(const Image& image, bool deburr) {
+  const auto rows = static_cast<std::int32_t>(image.rows);
+  const auto cols = static_cast<std::int32_t>(image.cols);
+  OwnedRaster tab_in(cols, rows), tab_out(cols, rows);
+  if (!tab_in || !tab_out) throw std::bad_alloc();
+  const auto width = static_cast<std::size_t>(cols);
+  for (std::int32_t i = 0; i < rows; ++i)
+    std::memcpy(tab_in[i], image.px.data() + static_cast<std::size_t>(i) * width, width);
+  thinning(tab_in.get(), tab_out.get(), rows, cols);
+  if (deburr) deburring(tab_out.get(), rows, cols);
+  Image out(image.rows, image.cols);
+  for (std::int32_t i = 0; i < rows; ++i)
+    std::memcpy(out.px.data() + static_cast<std::size_t>(i) * width, tab_out[i], width);
+  return out;
+}
+
+}  // namespace
+
+void clean(const EngineOptions& o, cli::Command& command, std::ostream& out, std::ostream& err) {
+  cli::ProgressPrinter printer(out, !o.quiet);
+  const Progress progress = printer.progress();
+  Image image = read_source(o, command, err);
+  const fs::path staged = add_raster_output(o, command, image, false);
+  progress.at(0.1);
+  image = cleaned(image, !o.no_deburring);
+  progress.at(0.9);
+  write_raster(staged, image, o.output);
+  printer.done();
+}
+
+void vectorise(const EngineOptions& o, cli::Command& command, std::ostream& out,
+               std::ostream& err) {
+  cli::ProgressPrinter printer(out, !o.quiet);
+  const Progress progress = printer.progress();
+  Image image = read_source(o, command, err);
+  cli::OutputKind kind;
+  auto written = std::make_shared<std::size_t>(0);
+  kind.verify = [written, shown = o.output](const fs::path& file) {
+    if (read_lines(file, shown).size() != *written)
+      throw cli::Error("cannot write " + shown + ": it reads back wrong");
+  };
+  const fs::path staged = command.outputs.add(o.output, command.sources, kind);
+  progress.at(0.1);
+  // The source's pixels let go once framed: one raster in memory rather than two.
+  vect::Framed framed(image);
+  image = Image();
+  vect::Counts counts;
+  const cli::LineOptions& l = o.lines;
+  const std::vector<vect::Line> lines = vect::vectorise(
+      framed, {l.min_branch, l.simplify, l.bridge, l.min_length}, &counts, progress.part(0.1, 0.9));
+  if (counts.left_out > 0) {
+    err << "torvanelle-engine: left out " << counts.left_out << " lines shorter than "
+        << l.min_length << " pixels\n";
+  }
+  if (l.bridge > 0) err << "torvanelle-engine: " << counts.bridges << " bridges across gaps\n";
+  *written = lines.size();
+  write_lines(staged, features_of(lines), o.output);
+  printer.done();
+}
+
+void model(const EngineOptions& o, cli::Command& command, std::ostream& out, std::ostream& err) {
+  cli::ProgressPrinter printer(out, !o.quiet);
+  const Progress progress = printer.progress();
+  Image image = read_source(o, command, err);
+  const fs::path staged = add_raster_output(o, command, image, true);
+  progress.at(0.1);
+  const dem::Model m =
+      dem::elevation_model(image, {*o.base, *o.interval}, {}, progress.part(0.1, 0.9));
+  write_model(staged, m, o.output);
+  printer.done();
+}
+
+}  // namespace torvanelle::engine
