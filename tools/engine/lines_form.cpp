@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/outputs.h"
+#include "tools/engine/fields.h"
 #include "tools/engine/forms.h"
 
 namespace torvanelle::engine {
@@ -12,29 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 using cli::Error;
 
-/// The whole of `word` as a T, or false.
-template <class T>
-bool read_word(std::string_view word, T& value) {
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-  return !word.empty() && ec == std::errc() && end == word.data() + word.size();
-}
-
-/// The words of `line`, separated by single spaces.
-std::vector<std::string_view> words_of(std::string_view line) {
-  std::vector<std::string_view> out;
-  std::size_t start = 0;
-  for (std::size_t at = 0; at <= line.size(); ++at) {
-    if (at == line.size() || line[at] == ' ') {
-      out.push_back(line.substr(start, at - start));
-      start = at + 1;
-    }
-  }
-  return out;
-}
-
 /// The feature on `line`, or an error saying what is wrong with it.
 Feature feature_of(std::string_view line, const std::string& where) {
-  const std::vector<std::string_view> w = words_of(line);
+  const std::vector<std::string_view> w = fields(line);
   Feature f;
   if (w.size() < 6 || w.size() % 2 != 0)
     throw Error(where + ": a line needs a number, a count of bridges and two vertices or more");
@@ -91,7 +72,7 @@ std::vector<Feature> read_lines(const fs::path& file, const std::string& shown) 
   if (!f) throw Error("cannot read " + shown);
   std::string line;
   const bool headed = static_cast<bool>(std::getline(f, line));
-  const std::vector<std::string_view> head = words_of(line);
+  const std::vector<std::string_view> head = fields(line);
   std::size_t count = 0;
   if (!headed || head.size() != 3 || head[0] != "TVLINES" || !read_word(head[2], count))
     throw Error(shown +

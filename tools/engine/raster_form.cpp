@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/outputs.h"
+#include "tools/engine/fields.h"
 #include "tools/engine/forms.h"
 
 namespace torvanelle::engine {
@@ -39,24 +40,10 @@ std::string whole_file(const fs::path& file, const std::string& shown) {
   return bytes;
 }
 
-/// The fields of `line`, separated by single spaces.
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  std::size_t start = 0;
-  for (std::size_t at = 0; at <= line.size(); ++at) {
-    if (at == line.size() || line[at] == ' ') {
-      out.push_back(line.substr(start, at - start));
-      start = at + 1;
-    }
-  }
-  return out;
-}
-
 /// `word` as a size from 1, or 0 when it is not one.
 int size_of(std::string_view word) {
   int value = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-  return ec == std::errc() && end == word.data() + word.size() && value > 0 ? value : 0;
+  return read_word(word, value) && value > 0 ? value : 0;
 }
 
 /// The header of `bytes`, checked to hold `type` pixels; removes it from `bytes`' front, and
