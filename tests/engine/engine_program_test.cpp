@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/treatment.h"
 #include "base/owned_raster.h"
 #include "cleaning/deburring.h"
 #include "cleaning/thinning.h"
@@ -40,12 +41,16 @@ Image sheet() {
 }
 
 /// The cleaning run on `image` directly: the thinning, then the deburring.
-Image cleaned_directly(const Image& image) {
+/// The cleaning of `image` by the engine itself, its report said on `report`.
+Image cleaned_directly(const Image& image, std::ostream& report) {
   torvanelle::OwnedRaster in(image.cols, image.rows), out(image.cols, image.rows);
   for (int i = 0; i < image.rows; ++i)
     std::memcpy(in[i], &image.px[static_cast<std::size_t>(i) * image.cols], image.cols);
-  torvanelle::thinning(in.get(), out.get(), image.rows, image.cols);
+  const torvanelle::Thinned thinned =
+      torvanelle::thinning(in.get(), out.get(), image.rows, image.cols);
   torvanelle::deburring(out.get(), image.rows, image.cols);
+  torvanelle::say_thinning(thinned, report);
+  torvanelle::say_deburring(thinned.span, report);
   Image result(image.rows, image.cols);
   for (int i = 0; i < image.rows; ++i)
     std::memcpy(&result.px[static_cast<std::size_t>(i) * image.cols], out[i], image.cols);
@@ -73,11 +78,16 @@ class BuiltEngine : public ::testing::Test {
   fs::path in = dir.path() / "in.tvr";
 };
 
-TEST_F(BuiltEngine, CleanGivesTheCleaningsPixelsAndShowsProgress) {
-  ASSERT_EQ(run_built("clean " + at("in.tvr") + " " + at("out.tvr"), dir.path()), 0)
+TEST_F(BuiltEngine, CleanGivesTheCleaningsPixelsAndReportAndShowsProgress) {
+  ASSERT_EQ(run_built("clean " + at("in.tvr") + " " + at("out.tvr") + " --report " + at("r.txt"),
+                      dir.path()),
+            0)
       << support::read_file(dir.path() / "err.txt");
   const Image out = engine::read_raster(dir.path() / "out.tvr", "out");
-  EXPECT_EQ(out, cleaned_directly(sheet()));
+  std::ostringstream report;
+  EXPECT_EQ(out, cleaned_directly(sheet(), report));
+  EXPECT_EQ(support::read_file(dir.path() / "r.txt"), report.str());
+  EXPECT_NE(report.str(), "");
   EXPECT_NE(out, sheet());
   EXPECT_EQ(
       support::read_file(dir.path() / "out.txt"),

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <new>
+#include <optional>
+#include <sstream>
 
+#include "app/treatment.h"
 #include "base/owned_raster.h"
 #include "cleaning/deburring.h"
 #include "cleaning/thinning.h"
@@ -54,8 +58,8 @@ fs::path add_raster_output(const EngineOptions& o, cli::Command& command, const 
   return command.outputs.add(o.output, command.sources, kind);
 }
 
-/// The cleaning of `image`: thinning, then deburring when asked.
-Image cleaned(const Image& image, bool deburr) {
+/// The cleaning of `image`: thinning, then deburring when asked; its report said on `report`.
+Image cleaned(const Image& image, bool deburr, std::ostream& report) {
   const auto rows = static_cast<std::int32_t>(image.rows);
   const auto cols = static_cast<std::int32_t>(image.cols);
   OwnedRaster tab_in(cols, rows), tab_out(cols, rows);
@@ -63,8 +67,10 @@ Image cleaned(const Image& image, bool deburr) {
   const auto width = static_cast<std::size_t>(cols);
   for (std::int32_t i = 0; i < rows; ++i)
     std::memcpy(tab_in[i], image.px.data() + static_cast<std::size_t>(i) * width, width);
-  thinning(tab_in.get(), tab_out.get(), rows, cols);
+  const Thinned thinned = thinning(tab_in.get(), tab_out.get(), rows, cols);
   if (deburr) deburring(tab_out.get(), rows, cols);
+  say_thinning(thinned, report);
+  if (deburr) say_deburring(thinned.span, report);
   Image out(image.rows, image.cols);
   for (std::int32_t i = 0; i < rows; ++i)
     std::memcpy(out.px.data() + static_cast<std::size_t>(i) * width, tab_out[i], width);
@@ -78,10 +84,19 @@ void clean(const EngineOptions& o, cli::Command& command, std::ostream& out, std
   const Progress progress = printer.progress();
   Image image = read_source(o, command, err);
   const fs::path staged = add_raster_output(o, command, image, false);
+  std::optional<fs::path> staged_report;
+  if (!o.report.empty()) staged_report = command.outputs.add(o.report, command.sources);
   progress.at(0.1);
-  image = cleaned(image, !o.no_deburring);
+  std::ostringstream report;
+  image = cleaned(image, !o.no_deburring, report);
   progress.at(0.9);
   write_raster(staged, image, o.output);
+  if (staged_report) {
+    std::ofstream f(*staged_report, std::ios::binary);
+    f << report.str();
+    f.close();
+    if (!f) throw cli::Error("cannot write " + o.report);
+  }
   printer.done();
 }
 

@@ -15,6 +15,7 @@ struct EngineOptions {
   std::string source;
   std::string output;
   bool no_deburring = false;       ///< clean: the thinning alone, without the one-point deburring
+  std::string report;              ///< clean: where the thinning's report goes, "" nowhere
   cli::LineOptions lines;          ///< vect
   std::optional<double> base;      ///< dem: elevation of contour number 0
   std::optional<double> interval;  ///< dem: elevation between two numbers, positive

@@ -48,6 +48,8 @@ void declare(CLI::App& app, EngineOptions& o) {
       "gives",
       "the cleaned raster, in the source's form");
   clean->add_flag("--no-deburring", o.no_deburring, "keep the one-point spurs (no deburring)");
+  clean->add_option("--report", o.report,
+                    "write the thinning's report to FILE, as torvanelle-geo clean --report does");
   common_flags(*clean, o);
   CLI::App* vect = command_of(app, o, "vect", "traces the contour lines, as torvanelle-vect does",
                               "the lines: 'TVLINES 1 COUNT', then a feature a line");
