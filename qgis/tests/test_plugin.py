@@ -30,7 +30,9 @@ import processing  # noqa: E402
 from osgeo import gdal, ogr  # noqa: E402
 from qgis.core import (QgsApplication, QgsProcessingException, QgsProcessingFeedback,  # noqa: E402
                        QgsRasterLayer, QgsVectorLayer)
-from torvanelle.programs import find_program  # noqa: E402
+from torvanelle.algorithms import number  # noqa: E402
+from torvanelle.levels import BASE_RANGE, INTERVAL_RANGE  # noqa: E402
+from torvanelle.programs import command_for, find_program, windows_folders  # noqa: E402
 from torvanelle.toolrun import ProgressReader  # noqa: E402
 
 gdal.UseExceptions()
@@ -85,7 +87,8 @@ def raster(path):
     table = band.GetColorTable()
     return {"pixels": band.ReadRaster(), "transform": dataset.GetGeoTransform(),
             "crs": dataset.GetProjection(), "nodata": band.GetNoDataValue(),
-            "colours": table.GetCount() if table else 0}
+            "colours": table.GetCount() if table else 0, "metadata": dataset.GetMetadata(),
+            "colour_5": table.GetColorEntry(5) if table else None}
 
 
 def features(path, layer_name=None):
@@ -117,12 +120,13 @@ class ProviderTest(unittest.TestCase):
     def provider(self):
         return QgsApplication.processingRegistry().providerById("torvanelle")
 
-    def test_lists_both_algorithms_with_their_parameters(self):
+    def test_lists_the_algorithms_with_their_parameters(self):
         headless.set_programs_folder(PROGRAMS)
         expected = {
             "torvanelle:clean": ["INPUT", "DEBURR", "OUTPUT", "REPORT"],
             "torvanelle:vectorise": ["INPUT", "BASE", "INTERVAL", "MIN_BRANCH", "SIMPLIFY",
                                      "BRIDGE", "MIN_LENGTH", "OUTPUT"],
+            "torvanelle:dem": ["INPUT", "BASE", "INTERVAL", "OUTPUT"],
         }
         for id_, names in expected.items():
             algorithm = QgsApplication.processingRegistry().algorithmById(id_)
@@ -137,41 +141,37 @@ class ProviderTest(unittest.TestCase):
         self.assertIs(clean.parameterDefinition("DEBURR").defaultValue(), True)
         self.assertEqual(clean.parameterDefinition("OUTPUT").defaultFileExtension(), "tif")
 
-    def test_a_folder_without_the_programs_lists_nothing_and_says_why(self):
+    def test_a_folder_without_the_engine_lists_nothing_and_says_where_to_get_it(self):
         empty = scratch("no_programs", "")
         headless.set_programs_folder(empty)
         self.assertEqual(self.provider().algorithms(), [])
         for said in (self.provider().warningMessage(), self.provider().longName()):
-            self.assertIn("torvanelle-geo and torvanelle-vect", said)
-            self.assertIn(empty, said)
-            self.assertIn("Settings > Options > Processing > Providers > Torvanelle", said)
+            for words in ("torvanelle-engine", empty, "the torvanelle package", "Windows zip",
+                          "Settings > Options > Processing > Providers > Torvanelle"):
+                self.assertIn(words, said)
 
-    def test_elevation_model_appears_when_its_program_is_there(self):
-        folder = scratch("with_dem", "")
-        for name in ("torvanelle-geo", "torvanelle-vect"):
-            stub_program(folder, name, "exit 0")
-        headless.set_programs_folder(folder)
-        self.assertNotIn("torvanelle:dem", [a.id() for a in self.provider().algorithms()])
-        self.assertEqual(self.provider().warningMessage(), "")
-        stub_program(folder, "torvanelle-dem", "exit 0")
-        headless.set_programs_folder(folder)
-        dem = QgsApplication.processingRegistry().algorithmById("torvanelle:dem")
-        self.assertEqual([p.name() for p in dem.parameterDefinitions()],
-                         ["INPUT", "BASE", "INTERVAL", "OUTPUT"])
-
-    def test_programs_found_beside_the_installed_plugin_then_on_path(self):
-        prefix = scratch("prefix", "")
-        plugin = os.path.join(prefix, "share/qgis/python/plugins/torvanelle")
-        os.makedirs(plugin, exist_ok=True)
-        on_path = stub_program(scratch("on_path", ""), "torvanelle-vect", "exit 0")
+    def test_the_engine_is_found_in_its_folders_in_order(self):
         from pathlib import Path
-        found = find_program("torvanelle-vect", "", Path(plugin), os.path.dirname(on_path))
-        self.assertEqual(found, on_path)
-        installed = stub_program(os.path.join(prefix, "bin"), "torvanelle-vect", "exit 0")
-        found = find_program("torvanelle-vect", "", Path(plugin), os.path.dirname(on_path))
-        self.assertEqual(found, installed)
-        self.assertIsNone(find_program("torvanelle-vect", scratch("none", ""), Path(plugin),
-                                       os.path.dirname(on_path)))
+        prefix = scratch("prefix", "")
+        plugin = Path(prefix, "share/qgis/python/plugins/torvanelle")
+        plugin.mkdir(parents=True, exist_ok=True)
+        on_path = stub_program(scratch("on_path", ""), "torvanelle-engine", "exit 0")
+        unpacked = stub_program(scratch("Programs", "Torvanelle", ""), "torvanelle-engine.exe",
+                                "exit 0")
+        windows = windows_folders({"ProgramFiles": scratch("none", ""),
+                                   "LOCALAPPDATA": scratch("", "")})
+        self.assertEqual(windows[1], Path(unpacked).parent)
+
+        def found(folder=""):
+            return find_program("torvanelle-engine", folder, plugin, os.path.dirname(on_path),
+                                windows)
+        self.assertEqual(found(), unpacked)  # the Windows zip's folder before PATH
+        installed = stub_program(os.path.join(prefix, "bin"), "torvanelle-engine", "exit 0")
+        self.assertEqual(found(), installed)  # beside the installed plugin first
+        self.assertEqual(found(os.path.dirname(unpacked)), unpacked)  # NAME.exe in a folder set
+        self.assertIsNone(found(scratch("none", "")))
+        self.assertEqual(command_for(installed, "'/opt/my wine/wine-run.sh' prefix"),
+                         ["/opt/my wine/wine-run.sh", "prefix", installed])
 
     def test_progress_is_read_across_pieces_and_stages(self):
         gdal_style = ProgressReader()
@@ -189,31 +189,43 @@ class ProviderTest(unittest.TestCase):
                          "torvanelle-vect: cannot write 'out.gpkg': disk full")
 
     @needs("make_geotiff")
-    def test_options_reach_the_program_as_arguments(self):
-        folder = scratch("stubs", "")
-        geo = stub_program(folder, "torvanelle-geo", "exit 0")
-        vect = stub_program(folder, "torvanelle-vect", "exit 0")
-        headless.set_programs_folder(folder)
+    def test_every_option_reaches_the_engine_at_its_edges(self):
+        engine = stub_program(scratch("stubs", ""), "torvanelle-engine", "exit 0")
+        headless.set_programs_folder(os.path.dirname(engine))
         source = make_geotiff("sample.tif")
-        processing.run("torvanelle:clean", {"INPUT": source, "DEBURR": False,
-                                            "OUTPUT": scratch("stubbed", "clean.tif")})
-        with open(geo + ".args") as args:
-            self.assertEqual(args.read().split("\n")[:-1],
-                             ["clean", source, scratch("stubbed", "clean.tif"), "--overwrite",
-                              "--no-deburring"])
-        processing.run("torvanelle:vectorise", {
-            "INPUT": source, "BASE": 100, "INTERVAL": 2.5, "MIN_BRANCH": 4, "SIMPLIFY": 0.5,
-            "BRIDGE": 30, "MIN_LENGTH": 5, "OUTPUT": scratch("stubbed", "lines.shp")})
-        with open(vect + ".args") as args:
-            self.assertEqual(args.read().split("\n")[:-1], [
-                source, scratch("stubbed", "lines.shp"), "--format", "ESRI Shapefile",
-                "--overwrite", "--base", "100", "--interval", "2.5", "--min-branch", "4",
-                "--simplify", "0.5", "--bridge", "30", "--min-length", "5"])
+        lines = {"OUTPUT": scratch("stubbed", "lines.shp")}
+        low, high = BASE_RANGE[0], INTERVAL_RANGE[1]
+        cases = [  # algorithm, parameters, the engine's command and options
+            ("clean", {"DEBURR": True}, ["clean"]),
+            ("clean", {"DEBURR": False}, ["clean", "--no-deburring"]),
+            ("vectorise", {}, ["vect", "--min-branch", "3", "--simplify", "0", "--bridge", "0",
+                               "--min-length", "2"]),
+            ("vectorise", {"MIN_BRANCH": 0, "SIMPLIFY": 0, "BRIDGE": 0, "MIN_LENGTH": 0},
+             ["vect", "--min-branch", "0", "--simplify", "0", "--bridge", "0", "--min-length",
+              "0"]),
+            ("vectorise", {"MIN_LENGTH": 1, "BRIDGE": 30, "SIMPLIFY": 0.5, "MIN_BRANCH": 1},
+             ["vect", "--min-branch", "1", "--simplify", "0.5", "--bridge", "30",
+              "--min-length", "1"]),
+            ("dem", {"BASE": low, "INTERVAL": high},
+             ["dem", "--base", number(low), "--interval", number(high)]),
+            ("dem", {"BASE": 0, "INTERVAL": 0.25}, ["dem", "--base", "0", "--interval", "0.25"]),
+        ]
+        for algorithm, parameters, expected in cases:
+            output = lines if algorithm == "vectorise" else {
+                "OUTPUT": scratch("stubbed", algorithm + ".tif")}
+            with self.assertRaises(QgsProcessingException):  # the stub writes no result
+                processing.run("torvanelle:" + algorithm,
+                               dict(parameters, INPUT=source, **output))
+            with open(engine + ".args") as args:
+                words = args.read().split("\n")[:-1]
+            self.assertEqual(words[:1] + words[3:], expected, parameters)
+            self.assertTrue(words[1].endswith("source.tvr") and words[2].endswith("result"))
         for interval in (0, -10):  # refused before the program runs
             with self.assertRaises(QgsProcessingException):
                 processing.run("torvanelle:vectorise", {
                     "INPUT": source, "BASE": 100, "INTERVAL": interval,
                     "OUTPUT": scratch("stubbed", "refused.shp")})
+        self.assertEqual(os.listdir(scratch("stubbed", "")), [])
 
 
 class AlgorithmsTest(unittest.TestCase):
@@ -318,7 +330,8 @@ class AlgorithmsTest(unittest.TestCase):
         self.assertEqual(ran.returncode, 1)
         with self.assertRaises(QgsProcessingException) as refused:
             processing.run(algorithm, {"INPUT": source, "OUTPUT": output})
-        self.assertEqual(str(refused.exception), ran.stderr.strip().splitlines()[-1])
+        said = ran.stderr.strip().splitlines()[-1]  # "program: message"
+        self.assertEqual(str(refused.exception), said.split(": ", 1)[1])
         self.assertIn(source, str(refused.exception))
         self.assertEqual(os.listdir(os.path.dirname(output)), [])
 
@@ -365,23 +378,24 @@ class CancelTest(unittest.TestCase):
 
     @needs("clean", "make_geotiff")
     def test_cancelled_cleaning_leaves_nothing(self):
-        # From 80% on, the tool is writing the GeoTIFF.
-        seen = self.cancel_at("torvanelle:clean", 80, scratch("cancel_clean", "cleaned.tif"))
+        # The engine reports 10% once it has read the raster, 90% once it has cleaned it.
+        seen = self.cancel_at("torvanelle:clean", 10, scratch("cancel_clean", "cleaned.tif"))
         self.assertLess(max(seen), 100)
 
     @needs("make_geotiff")
-    def test_cancel_after_the_tool_is_done_keeps_its_results(self):
+    def test_cancel_once_the_engine_is_done_writes_nothing(self):
         folder = scratch("finishing", "")
-        stub_program(folder, "torvanelle-vect", "exit 0")
-        stub_program(folder, "torvanelle-geo", "echo '0...50...100 - done.'; sleep 1; exit 0")
+        stub_program(folder, "torvanelle-engine",
+                     "echo '0...50...100 - done.'; sleep 1; printf 'TVLINES 1 0\\n' > \"$3\"")
         headless.set_programs_folder(folder)
         feedback = QgsProcessingFeedback()
         feedback.progressChanged.connect(lambda value: value == 100 and feedback.cancel())
-        output = scratch("finishing", "out", "cleaned.tif")
-        results = processing.run("torvanelle:clean", {"INPUT": make_geotiff("sample.tif"),
-                                                      "OUTPUT": output}, feedback=feedback)
-        self.assertTrue(feedback.isCanceled())
-        self.assertEqual(results["OUTPUT"], output)
+        output = scratch("finishing", "out", "lines.gpkg")
+        with self.assertRaises(QgsProcessingException) as cancelled:
+            processing.run("torvanelle:vectorise", {"INPUT": make_geotiff("sample.tif"),
+                                                    "OUTPUT": output}, feedback=feedback)
+        self.assertIn("nothing was written", str(cancelled.exception))
+        self.assertEqual(os.listdir(os.path.dirname(output)), [])
 
 
 def qgis_process():

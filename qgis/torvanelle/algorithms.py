@@ -1,8 +1,12 @@
-"""The provider's algorithms. Each runs one of Torvanelle's command-line tools: a subclass names
-the program, declares its parameters and turns their values into the tool's arguments; running
-it, its progress, Cancel and its errors are the same for all (ToolAlgorithm)."""
+"""The provider's algorithms. Each reads the user's raster through QGIS's GDAL, has
+torvanelle-engine compute on it, and writes the result as the command-line tools write theirs;
+a subclass names the engine's command, declares its parameters, turns their values into the
+command's options and writes its outputs. Running, progress, Cancel, errors and the outputs'
+safety are the same for all (EngineAlgorithm)."""
 
+import os
 import re
+import tempfile
 
 from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingException,
                        QgsProcessingParameterBoolean, QgsProcessingParameterFileDestination,
@@ -11,8 +15,11 @@ from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingExcep
                        QgsVectorFileWriter)
 from qgis.PyQt.QtCore import QCoreApplication
 
+from . import layers
+from .forms import FormError
 from .levels import BASE_RANGE, INTERVAL_RANGE
-from .programs import find_program
+from .outputs import OutputError, Outputs
+from .programs import ENGINE, command_for, find_program
 from .toolrun import ToolCancelled, ToolFailed, run_tool
 
 
@@ -24,6 +31,10 @@ _INPUT_HELP = ("<b>Contour raster</b>: a raster of one 8-bit band of contour num
                "254 the number of the contour line through the pixel, 255 (or the band's nodata "
                "value) none. Any raster GDAL reads; its georeference and CRS are kept.")
 
+# What the user can set right that stops a run; anything else is a fault of the plugin's.
+_REFUSALS = (layers.LayerError, OutputError, FormError, ToolFailed, ToolCancelled, RuntimeError,
+             OSError)
+
 
 def number(value):
     """A number as the tools read it: whole numbers without a decimal point, so that an option
@@ -31,11 +42,10 @@ def number(value):
     return str(int(value)) if value == int(value) else repr(value)
 
 
-class ToolAlgorithm(QgsProcessingAlgorithm):
-    """An algorithm that runs `PROGRAM`, whose progress comes in `STAGES` stages of 0...100."""
+class EngineAlgorithm(QgsProcessingAlgorithm):
+    """An algorithm that runs torvanelle-engine's command `COMMAND` on its input raster."""
 
-    PROGRAM = ""
-    STAGES = 1
+    COMMAND = ""
     INPUT = "INPUT"
     OUTPUT = "OUTPUT"
 
@@ -43,43 +53,56 @@ class ToolAlgorithm(QgsProcessingAlgorithm):
         return type(self)()
 
     def program(self):
-        """The program's path as the provider finds it now."""
+        """The command line that starts the engine, as the provider finds it now."""
         provider = self.provider()
-        path = provider.program(self.PROGRAM) if provider is not None else find_program(
-            self.PROGRAM)
-        if path is None:
-            raise QgsProcessingException(
-                tr("{} not found: set the folder of Torvanelle's programs in Settings > Options "
-                   "> Processing > Providers > Torvanelle").format(self.PROGRAM))
-        return path
+        words = provider.engine_command() if provider is not None else command_for(
+            find_program(ENGINE))
+        if words is None:
+            raise QgsProcessingException(provider.warningMessage() if provider is not None
+                                         else tr("{} not found").format(ENGINE))
+        return words
 
-    def source(self, parameters, context):
-        """The path GDAL opens the input raster layer by."""
+    def open_source(self, parameters, context):
+        """The input raster layer, opened by QGIS's GDAL."""
         layer = self.parameterAsRasterLayer(parameters, self.INPUT, context)
         if layer is None:
             raise QgsProcessingException(self.invalidRasterError(parameters, self.INPUT))
         if layer.providerType() != "gdal":
             raise QgsProcessingException(
-                tr("{} reads rasters through GDAL; '{}' is a {} layer").format(
-                    self.PROGRAM, layer.name(), layer.providerType()))
-        return layer.source()
+                tr("Torvanelle reads rasters through GDAL; '{}' is a {} layer").format(
+                    layer.name(), layer.providerType()))
+        return layers.ContourSource(layer.source())
 
-    def command(self, parameters, context):
-        """The tool's arguments after its path, and the results of the run once it succeeds."""
+    def plan(self, parameters, context, source, outputs, scratch):
+        """The command's options after its two files, and a function that writes the outputs
+        from the engine's result file and returns the algorithm's results."""
         raise NotImplementedError
 
     def processAlgorithm(self, parameters, context, feedback):
-        arguments, results = self.command(parameters, context)
+        outputs = None
         try:
-            run_tool([self.program()] + arguments, feedback, self.STAGES)
-        except (ToolFailed, ToolCancelled) as error:
+            source = self.open_source(parameters, context)
+            outputs = Outputs(source.files())
+            with tempfile.TemporaryDirectory(prefix="torvanelle-") as scratch:
+                given, result = os.path.join(scratch, "source.tvr"), os.path.join(scratch, "result")
+                options, write = self.plan(parameters, context, source, outputs, scratch)
+                source.write_form(given, feedback.pushWarning)
+                run_tool(self.program() + [self.COMMAND, given, result] + options, feedback)
+                if feedback.isCanceled():
+                    raise ToolCancelled(tr("Cancelled: nothing was written"))
+                results = write(result)
+                outputs.commit()
+        except _REFUSALS as error:
             raise QgsProcessingException(str(error))
+        finally:
+            if outputs is not None:
+                outputs.discard()
         feedback.setProgress(100)
         return results
 
 
-class CleanAlgorithm(ToolAlgorithm):
-    PROGRAM = "torvanelle-geo"
+class CleanAlgorithm(EngineAlgorithm):
+    COMMAND = "clean"
     DEBURR = "DEBURR"
     REPORT = "REPORT"
 
@@ -93,7 +116,7 @@ class CleanAlgorithm(ToolAlgorithm):
         return tr(
             "Thins every contour line of a contour-number raster to a line one pixel wide, "
             "keeping touching lines of different numbers apart, and optionally removes "
-            "one-pixel spurs. Runs <i>torvanelle-geo clean</i>.<br><br>" + _INPUT_HELP +
+            "one-pixel spurs: what <i>torvanelle-geo clean</i> gives. Runs <i>torvanelle-engine</i>.<br><br>" + _INPUT_HELP +
             "<br><b>Remove spurs</b>: also remove the spurs (burrs) one pixel long that thinning "
             "leaves on a line.<br><b>Cleaned raster</b>: the GeoTIFF written, on the same grid, "
             "place and CRS as the input: the thinned contour numbers, nodata 255, one colour per "
@@ -110,15 +133,19 @@ class CleanAlgorithm(ToolAlgorithm):
             self.REPORT, tr("Thinning report"), tr("Text files (*.txt)"), optional=True,
             createByDefault=False))
 
-    def command(self, parameters, context):
+    def plan(self, parameters, context, source, outputs, scratch):
         output = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
         report = self.parameterAsFileOutput(parameters, self.REPORT, context)
-        words = ["clean", self.source(parameters, context), output, "--overwrite"]
-        if not self.parameterAsBoolean(parameters, self.DEBURR, context):
-            words.append("--no-deburring")
+        outputs.check(output)
+        options = [] if self.parameterAsBoolean(parameters, self.DEBURR, context) else [
+            "--no-deburring"]
         if report:
-            words += ["--report", report]
-        return words, {self.OUTPUT: output, self.REPORT: report or None}
+            options += ["--report", outputs.stage(report)]
+
+        def write(result):
+            layers.write_cleaned(source, result, outputs.stage(output))
+            return {self.OUTPUT: output, self.REPORT: report or None}
+        return options, write
 
 
 class ElevationParameters:
@@ -140,11 +167,12 @@ class ElevationParameters:
         """Whether BASE and INTERVAL are given, each."""
         return [parameters.get(name) is not None for name in (self.BASE, self.INTERVAL)]
 
-    def elevation_words(self, parameters, context):
+    def levels(self, parameters, context):
+        """(base, interval) as given, or None."""
         if not any(self.elevation_given(parameters)):
-            return []
-        return ["--base", number(self.parameterAsDouble(parameters, self.BASE, context)),
-                "--interval", number(self.parameterAsDouble(parameters, self.INTERVAL, context))]
+            return None
+        return (self.parameterAsDouble(parameters, self.BASE, context),
+                self.parameterAsDouble(parameters, self.INTERVAL, context))
 
     def checkParameterValues(self, parameters, context):
         given = self.elevation_given(parameters)
@@ -159,8 +187,8 @@ _CONTAINERS = ("GPKG", "SQLite")
 _OGR_DESTINATION = re.compile(r"^ogr:dbname='(?P<path>(?:[^']|'')*)' table=\"(?P<layer>[^\"]+)\"")
 
 
-class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
-    PROGRAM = "torvanelle-vect"
+class VectoriseAlgorithm(ElevationParameters, EngineAlgorithm):
+    COMMAND = "vect"
     MIN_BRANCH = "MIN_BRANCH"
     SIMPLIFY = "SIMPLIFY"
     BRIDGE = "BRIDGE"
@@ -175,7 +203,7 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
     def shortHelpString(self):
         return tr(
             "Traces the contour lines of a contour-number raster: one line feature per piece of "
-            "line, through the pixel centres. Runs <i>torvanelle-vect</i>.<br><br>" +
+            "line, through the pixel centres: what <i>torvanelle-vect</i> gives. Runs <i>torvanelle-engine</i>.<br><br>" +
             _INPUT_HELP +
             "<br><b>Elevation of contour number 0</b> and <b>Contour interval</b> (optional, "
             "both or neither): also write the field <i>elevation</i> = base + number x "
@@ -206,7 +234,8 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         self.addParameter(QgsProcessingParameterVectorDestination(
             self.OUTPUT, tr("Contour lines"), QgsProcessing.TypeVectorLine))
 
-    def command(self, parameters, context):
+    def destination(self, parameters, context):
+        """(path, OGR driver, layer name or None) of the output."""
         destination = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
         path, layer = destination, None
         chosen = _OGR_DESTINATION.match(destination)
@@ -220,26 +249,29 @@ class VectoriseAlgorithm(ElevationParameters, ToolAlgorithm):
         if layer is None and driver in _CONTAINERS:
             # An existing file of many layers keeps its others: the result names the one written.
             layer = "contours"
-        words = [self.source(parameters, context), path, "--format", driver, "--overwrite"]
-        if layer:
-            words += ["--layer", layer]
-        words += self.elevation_words(parameters, context)
-        words += ["--min-branch", str(self.parameterAsInt(parameters, self.MIN_BRANCH, context))]
-        simplify = self.parameterAsDouble(parameters, self.SIMPLIFY, context)
-        if simplify > 0:
-            words += ["--simplify", number(simplify)]
-        # The newer options are passed only when they differ from the tool's defaults.
+        return path, driver, layer
+
+    def plan(self, parameters, context, source, outputs, scratch):
+        path, driver, layer = self.destination(parameters, context)
+        outputs.check(path)
         bridge = self.parameterAsDouble(parameters, self.BRIDGE, context)
-        if bridge > 0:
-            words += ["--bridge", number(bridge)]
-        min_length = self.parameterAsDouble(parameters, self.MIN_LENGTH, context)
-        if min_length != 2:
-            words += ["--min-length", number(min_length)]
-        return words, {self.OUTPUT: path + ("|layername=" + layer if layer else "")}
+        # Every option, whatever its value: the engine's defaults are not the dialogue's.
+        options = [
+            "--min-branch", str(self.parameterAsInt(parameters, self.MIN_BRANCH, context)),
+            "--simplify", number(self.parameterAsDouble(parameters, self.SIMPLIFY, context)),
+            "--bridge", number(bridge),
+            "--min-length", number(self.parameterAsDouble(parameters, self.MIN_LENGTH, context))]
+        levels = self.levels(parameters, context)
+
+        def write(result):
+            staged = outputs.stage(path, keep_layers=driver in _CONTAINERS)
+            layers.write_lines(source, result, staged, driver, layer, levels, bridge > 0)
+            return {self.OUTPUT: path + ("|layername=" + layer if layer else "")}
+        return options, write
 
 
-class DemAlgorithm(ElevationParameters, ToolAlgorithm):
-    PROGRAM = "torvanelle-dem"
+class DemAlgorithm(ElevationParameters, EngineAlgorithm):
+    COMMAND = "dem"
 
     def name(self):
         return "dem"
@@ -250,9 +282,9 @@ class DemAlgorithm(ElevationParameters, ToolAlgorithm):
     def shortHelpString(self):
         return tr(
             "Interpolates an elevation model between the contour lines of a contour-number "
-            "raster. Runs <i>torvanelle-dem</i>.<br><br>" + _INPUT_HELP +
+            "raster: what <i>torvanelle-dem</i> gives. Runs <i>torvanelle-engine</i>.<br><br>" + _INPUT_HELP +
             "<br><b>Elevation of contour number 0</b> and <b>Contour interval</b> (optional, "
-            "both or neither): turn contour numbers into elevations.<br><b>Elevation "
+            "both or neither; neither: the raster's metadata items BASE and INTERVAL): turn contour numbers into elevations.<br><b>Elevation "
             "model</b>: the GeoTIFF written, on the input's grid, place and CRS.")
 
     def initAlgorithm(self, config=None):
@@ -261,13 +293,17 @@ class DemAlgorithm(ElevationParameters, ToolAlgorithm):
         self.addParameter(QgsProcessingParameterRasterDestination(
             self.OUTPUT, tr("Elevation model")))
 
-    def command(self, parameters, context):
+    def plan(self, parameters, context, source, outputs, scratch):
         output = self.parameterAsOutputLayer(parameters, self.OUTPUT, context)
-        words = [self.source(parameters, context), output, "--overwrite"]
-        return words + self.elevation_words(parameters, context), {self.OUTPUT: output}
+        outputs.check(output)
+        given = self.levels(parameters, context) or (None, None)
+        base, interval = source.levels(*given, (BASE_RANGE, INTERVAL_RANGE))
+
+        def write(result):
+            layers.write_model(source, result, outputs.stage(output))
+            return {self.OUTPUT: output}
+        return ["--base", number(base), "--interval", number(interval)], write
 
 
-# What the provider offers: each algorithm whose program it finds. A program that not every
-# installation has is optional: its absence is no warning.
-ALGORITHMS = (CleanAlgorithm, VectoriseAlgorithm)
-OPTIONAL_ALGORITHMS = (DemAlgorithm,)
+# What the provider offers when it finds the engine.
+ALGORITHMS = (CleanAlgorithm, VectoriseAlgorithm, DemAlgorithm)
