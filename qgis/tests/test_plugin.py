@@ -324,6 +324,43 @@ class AlgorithmsTest(unittest.TestCase):
         for key in ("pixels", "transform", "crs"):
             self.assertEqual(got[key], wanted[key], key)
 
+    @needs("torvanelle-engine", "make_geotiff")
+    def test_no_output_over_a_source_under_any_name(self):
+        folder = scratch("over_source", "")
+        member = os.path.join(folder, "member.tif")
+        shutil.copyfile(make_geotiff("sample.tif"), member)
+        mosaic = os.path.join(folder, "mosaic.vrt")
+        gdal.BuildVRT(mosaic, [member])
+        sheets = os.path.join(folder, "sheets.gpkg")
+        gdal.Translate(sheets, member, format="GPKG")
+        linked = os.path.join(folder, "linked.tif")
+        os.link(member, linked)
+        with open(member, "rb") as before:
+            kept = before.read()
+        for algorithm, source, output in (
+                ("clean", member, member),     # the source itself
+                ("clean", mosaic, member),     # a VRT's member
+                ("dem", member, linked),       # a hard link to it
+                ("clean", QgsRasterLayer("/vsizip/" + self.zipped(member), "zipped", "gdal"),
+                 folder + "/sheet.zip"),
+                ("vectorise", sheets, "ogr:dbname='%s' table=\"lines\" (geom)" % sheets),
+                ("vectorise", sheets, folder + "/./sheets.gpkg")):
+            with self.assertRaises(QgsProcessingException) as refused:
+                processing.run("torvanelle:" + algorithm, {
+                    "INPUT": source, "BASE": 0, "INTERVAL": 10, "OUTPUT": output})
+            self.assertIn("is the source", str(refused.exception), (algorithm, source, output))
+        with open(member, "rb") as after:
+            self.assertEqual(after.read(), kept)
+        self.assertEqual(sorted(os.listdir(folder)),
+                         ["linked.tif", "member.tif", "mosaic.vrt", "sheet.zip", "sheets.gpkg"])
+
+    @staticmethod
+    def zipped(member):
+        archive = os.path.join(os.path.dirname(member), "sheet.zip")
+        with zipfile.ZipFile(archive, "w") as out:
+            out.write(member, "member.tif")
+        return archive + "/member.tif"
+
     def assert_refused_as_the_tool_says(self, algorithm, output, *tool_words):
         source = sixteen_bit_source()
         ran = tool(*tool_words, source, output)
@@ -398,6 +435,14 @@ class CancelTest(unittest.TestCase):
         self.assertEqual(os.listdir(os.path.dirname(output)), [])
 
 
+def qgis_environment(environment):
+    """`environment` for QGIS's own programs: their embedded Python is the system's, which
+    another Python's PYTHONHOME or PYTHONPATH would break (a pyenv or virtual environment that
+    started the tests)."""
+    return {key: value for key, value in environment.items()
+            if key not in ("PYTHONHOME", "PYTHONPATH", "VIRTUAL_ENV")}
+
+
 def qgis_process():
     """The qgis_process to run, or None. Debian's /usr/bin/qgis_process is a script that passes
     QGIS_OPTS from /etc/default/qgis (--noversioncheck, meant for the desktop application) to
@@ -427,14 +472,37 @@ class QgisProcessTest(unittest.TestCase):
         assert enabled.returncode == 0, enabled.stdout + enabled.stderr
 
     @classmethod
-    def run_qgis_process(cls, *words):
+    def run_qgis_process(cls, *words, environment=None):
         return subprocess.run([qgis_process()] + list(words), capture_output=True, text=True,
-                              env=cls.environment, cwd=cls.home)
+                              env=qgis_environment(environment or cls.environment), cwd=cls.home)
+
+    def test_runs_whatever_python_the_caller_had(self):
+        fake = stub_program(scratch("fake_python", ""), "python3", "exit 1")
+        polluted = dict(self.environment, PYTHONHOME=os.path.dirname(fake), PYTHONPATH=fake,
+                        PATH=os.path.dirname(fake) + os.pathsep + self.environment["PATH"])
+        listed = self.run_qgis_process("list", environment=polluted)
+        self.assertIn("torvanelle:clean", listed.stdout, listed.stderr)
+
+    def test_the_zip_is_what_the_plugin_repository_takes(self):
+        with zipfile.ZipFile(os.environ["TORVANELLE_PLUGIN_ZIP"]) as archive:
+            names = archive.namelist()
+            metadata = archive.read("torvanelle/metadata.txt").decode()
+        self.assertTrue(all(name.startswith("torvanelle/") for name in names))
+        self.assertIn("torvanelle/LICENSE", names)
+        self.assertFalse([n for n in names if n.endswith((".exe", ".dll", ".so", ".pyc"))])
+        self.assertLess(os.path.getsize(os.environ["TORVANELLE_PLUGIN_ZIP"]), 25 << 20)
+        fields = dict(line.split("=", 1) for line in metadata.splitlines() if "=" in line)
+        for key in ("name", "qgisMinimumVersion", "description", "about", "version", "author",
+                    "email", "homepage", "tracker", "repository", "license"):
+            self.assertTrue(fields.get(key), key)
+        for program in ("torvanelle-engine", "Windows zip", "torvanelle package"):
+            self.assertIn(program, fields["about"])
 
     def test_lists_the_algorithms(self):
         listed = self.run_qgis_process("list")
         self.assertIn("torvanelle:clean", listed.stdout)
         self.assertIn("torvanelle:vectorise", listed.stdout)
+        self.assertIn("torvanelle:dem", listed.stdout)
 
     def run_as_the_tool(self, algorithm, output, *tool_words):
         """qgis_process runs the algorithm on the sample: the same output as the tool's."""
