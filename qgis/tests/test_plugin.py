@@ -1,10 +1,13 @@
-"""The QGIS plugin's tests, headless: the provider and its setting, both algorithms against the
-command-line tools they run, Cancel, failures, and qgis_process with the plugin's zip.
+"""The QGIS plugin's tests, headless: the provider and its settings, the three algorithms against
+the command-line tools whose results they give, Cancel, failures, and qgis_process with the
+plugin's zip.
 
 Run by CTest (label qgis), one group per test: test_plugin.py -v ProviderTest. The environment
 names the built plugin's parent folder (TORVANELLE_PLUGIN_DIR), its zip, the folder of the built
 programs (TORVANELLE_PROGRAMS), make_geotiff (TORVANELLE_MAKE_GEOTIFF) and a scratch folder
-(TORVANELLE_WORK). A program this build lacks skips the tests that need it."""
+(TORVANELLE_WORK); the algorithms' engine may come from elsewhere (TORVANELLE_ENGINE_FOLDER),
+started through a wrapper (TORVANELLE_WRAPPER). A program this build lacks skips the tests
+that need it."""
 
 import os
 import shutil
@@ -21,6 +24,9 @@ PLUGIN_DIR = os.environ["TORVANELLE_PLUGIN_DIR"]
 PROGRAMS = os.environ["TORVANELLE_PROGRAMS"]
 WORK = os.environ["TORVANELLE_WORK"]
 MAKE_GEOTIFF = os.environ.get("TORVANELLE_MAKE_GEOTIFF", "")
+# The engine the algorithms run: the build's own, or a Windows build's, started through the
+# wrapper that TORVANELLE_WRAPPER names (Wine), with the command-line tools still this build's.
+ENGINE_FOLDER = os.environ.get("TORVANELLE_ENGINE_FOLDER", PROGRAMS)
 
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
@@ -229,11 +235,11 @@ class ProviderTest(unittest.TestCase):
 
 
 class AlgorithmsTest(unittest.TestCase):
-    """Both algorithms give what their command-line tools give; a refusal carries the tool's
-    message."""
+    """The algorithms give what their command-line tools give; a refusal says what the tool
+    says. Run with this build's engine, and again with a Windows build's under Wine."""
 
     def setUp(self):
-        headless.set_programs_folder(PROGRAMS)
+        headless.set_programs_folder(ENGINE_FOLDER)
 
     @needs("clean", "make_geotiff")
     def test_clean_gives_what_the_tool_gives(self):
