@@ -90,10 +90,18 @@ class KeyWait : public ::testing::Test {
       setsid();
       const int tty = open(slave_name_.c_str(), O_RDWR);
       if (tty < 0) _exit(120);
+      // Whichever of the two hands the terminal over first does so from the background: as a
+      // shell does, neither may be stopped by SIGTTOU for it (on a busy machine the job did stop
+      // here, before the program ever started).
+      sigset_t ttou;
+      sigemptyset(&ttou);
+      sigaddset(&ttou, SIGTTOU);
+      sigprocmask(SIG_BLOCK, &ttou, nullptr);
       const pid_t job = fork();
       if (job == 0) {
         setpgid(0, 0);
         tcsetpgrp(tty, getpgrp());
+        sigprocmask(SIG_UNBLOCK, &ttou, nullptr);
         start_here();
       }
       setpgid(job, job);
