@@ -108,6 +108,113 @@ Scale scale_of(const Stretch& s, const Levels& levels) {
   return scale;
 }
 
+/// A surface that slopes across each stretch between its lowest and highest levels: at each
+/// pixel, the lowest level's share is the distance to the highest level's line over the sum of
+/// the distances to both, each measured within the stretch (chamfer, 3 a step to a 4-neighbour
+/// and 4 to a diagonal one, two rounds of sweeps each way: near enough the shortest path for a
+/// guide). Other lines touching the stretch are not seeds.
+class Guide {
+ public:
+  Guide(const torvanelle::Image& skeleton, const std::vector<int>& labels,
+        const std::vector<Stretch>& stretches)
+      : skeleton_(skeleton), labels_(labels) {
+    to_low_ = seeds(stretches, false);
+    to_high_ = seeds(stretches, true);
+    for (int round = 0; round < 2; ++round) {
+      sweep(to_low_, false), sweep(to_low_, true);
+      sweep(to_high_, false), sweep(to_high_, true);
+    }
+  }
+
+  /// At pixel `n` of a stretch between `low` and `high`.
+  double at(std::size_t n, double low, double high) const {
+    const double a = to_low_[n];
+    const double b = to_high_[n];
+    return a + b > 0 ? low + (high - low) * a / (a + b) : (low + high) / 2;
+  }
+
+ private:
+  using Distance = std::uint16_t;
+  static constexpr Distance far = std::numeric_limits<Distance>::max();
+
+  /// 3 or 4 at each pixel of a stretch of two levels or more beside (or diagonal to) a line of
+  /// its lowest or highest level, `far` elsewhere.
+  std::vector<Distance> seeds(const std::vector<Stretch>& stretches, bool highest) const {
+    const int rows = skeleton_.rows;
+    const int cols = skeleton_.cols;
+    std::vector<Distance> d(labels_.size(), far);
+    for (int i = 0; i < rows; ++i) {
+      for (int j = 0; j < cols; ++j) {
+        const std::size_t n = index(i, j);
+        if (labels_[n] < 0) continue;
+        const Stretch& s = stretches[static_cast<std::size_t>(labels_[n])];
+        if (s.high < 0 || s.low == s.high) continue;
+        const int level = highest ? s.high : s.low;
+        for (int di = -1; di <= 1; ++di) {
+          for (int dj = -1; dj <= 1; ++dj) {
+            const int a = i + di;
+            const int b = j + dj;
+            if (a < 0 || b < 0 || a >= rows || b >= cols || skeleton_.px[index(a, b)] != level) {
+              continue;
+            }
+            d[n] = std::min<Distance>(d[n], di != 0 && dj != 0 ? 4 : 3);
+          }
+        }
+      }
+    }
+    return d;
+  }
+
+  /// One chamfer sweep, forwards (from the previous row and pixel) or backwards.
+  void sweep(std::vector<Distance>& d, bool backwards) const {
+    const int rows = skeleton_.rows;
+    const int cols = skeleton_.cols;
+    const int s = backwards ? -1 : 1;
+    for (int r = 0; r < rows; ++r) {
+      const int i = backwards ? rows - 1 - r : r;
+      for (int c = 0; c < cols; ++c) {
+        const int j = backwards ? cols - 1 - c : c;
+        const std::size_t n = index(i, j);
+        if (labels_[n] < 0) continue;
+        unsigned best = d[n];
+        const auto from = [&](int a, int b, unsigned step) {
+          if (a < 0 || b < 0 || a >= rows || b >= cols) return;
+          const std::size_t m = index(a, b);
+          if (labels_[m] == labels_[n] && d[m] != far) best = std::min(best, d[m] + step);
+        };
+        from(i - s, j - 1, 4), from(i - s, j, 3), from(i - s, j + 1, 4), from(i, j - s, 3);
+        d[n] = static_cast<Distance>(std::min<unsigned>(best, far - 1u));
+      }
+    }
+  }
+
+  std::size_t index(int i, int j) const {
+    return static_cast<std::size_t>(i) * static_cast<std::size_t>(skeleton_.cols) +
+           static_cast<std::size_t>(j);
+  }
+
+  const torvanelle::Image& skeleton_;
+  const std::vector<int>& labels_;
+  std::vector<Distance> to_low_;
+  std::vector<Distance> to_high_;
+};
+
+/// `value` between `low` and `high`, drawn towards `guide` (itself between them) as it nears or
+/// passes either: kept while it leaves the guide by at most half the room on its side, the guide
+/// itself from the whole room on, a smooth blend between. A surface that overshoots a level thus
+/// takes the guide's slope there instead of lying flat on the level.
+double towards_guide(double value, double guide, double low, double high) {
+  guide = std::clamp(guide, low, high);
+  const double room = value > guide ? high - guide : guide - low;
+  if (room <= 0) return guide;
+  const double r = std::abs(value - guide) / room;
+  if (r <= 0.5) return value;
+  if (r >= 1) return guide;
+  const double t = (r - 0.5) * 2;
+  const double w = t * t * (3 - 2 * t);
+  return value + w * (guide - value);
+}
+
 }  // namespace
 
 std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, const Levels& levels,
@@ -122,14 +229,15 @@ std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, con
     }
   }
   const std::vector<int>& labels = labeller.labels();
+  const Guide guide(skeleton, labels, stretches);
   for (std::size_t n = 0; n < z.size(); ++n) {
     if (labels[n] < 0 || std::isnan(z[n])) continue;
     const Stretch& s = stretches[static_cast<std::size_t>(labels[n])];
     if (s.high < 0) continue;  // touches no line
     const double low = levels.of(static_cast<std::uint8_t>(s.low));
     if (s.low != s.high) {
-      z[n] = static_cast<float>(
-          std::clamp<double>(z[n], low, levels.of(static_cast<std::uint8_t>(s.high))));
+      const double high = levels.of(static_cast<std::uint8_t>(s.high));
+      z[n] = static_cast<float>(towards_guide(z[n], guide.at(n, low, high), low, high));
       continue;
     }
     const Scale& k = scales[static_cast<std::size_t>(labels[n])];

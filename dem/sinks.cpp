@@ -31,8 +31,14 @@ std::size_t pixel_of(Entry e) { return PixelIndex::unpack(static_cast<Packed>(e 
 
 class Flood {
  public:
-  Flood(std::vector<float>& z, int rows, int cols, float step)
-      : index_(z.size()), z_(z), rows_(rows), cols_(cols), step_(step), closed_(z.size(), 0) {}
+  Flood(std::vector<float>& z, int rows, int cols, float step, const torvanelle::Image* held)
+      : index_(z.size()),
+        z_(z),
+        rows_(rows),
+        cols_(cols),
+        step_(step),
+        held_(held),
+        closed_(z.size(), 0) {}
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
   void seed(const std::vector<std::size_t>& outlets) {
@@ -95,7 +101,9 @@ class Flood {
       const std::size_t m = at(ni, nj);
       if (closed_[m] || std::isnan(z_[m])) continue;
       closed_[m] = 1;
-      if (z_[m] < z_[n] + step_) {
+      // A line's pixel keeps its level: the flood goes on from it as from any lower ground.
+      const bool held = held_ != nullptr && held_->px[m] != torvanelle::no_line;
+      if (z_[m] < z_[n] + step_ && !held) {
         z_[m] = z_[n] + step_;
         pit_.push(index_.pack(m));
       } else {
@@ -109,6 +117,7 @@ class Flood {
   int rows_;
   int cols_;
   float step_;
+  const torvanelle::Image* held_;     // pixels never raised, or null
   std::vector<std::uint8_t> closed_;  // reached by the flood
   Open open_;                         // reached from below: flooded in order of height
   std::queue<Packed> pit_;            // raised: flooded first, in the order raised
@@ -125,19 +134,33 @@ class Depressions {
 
   bool seen(std::size_t n) const { return seen_[n] != 0; }
 
-  /// Gathers the depression holding pixel `seed` and fills it unless a line runs through it
+  /// Gathers the depression holding pixel `seed` and fills it unless a line beside it lies
   /// `drawn_depth` or more below its filled level.
   void settle(std::size_t seed, float drawn_depth) {
-    bool drawn = false;
-    walk(seed, 0, 1, [&](std::size_t n) {
-      drawn =
-          drawn || (skeleton_.px[n] != torvanelle::no_line && filled_[n] - z_[n] >= drawn_depth);
-    });
-    if (drawn) return;
+    bool keep = false;
+    walk(seed, 0, 1,
+         [&](std::size_t n) { keep = keep || beside_line_below(n, filled_[n] - drawn_depth); });
+    if (keep) return;
     walk(seed, 1, 2, [&](std::size_t n) { z_[n] = filled_[n]; });
   }
 
  private:
+  /// Whether a line pixel beside pixel `n` lies at or below `level`.
+  bool beside_line_below(std::size_t n, float level) const {
+    const int cols = skeleton_.cols;
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
+    for (const auto& o : offsets) {
+      const int a = i + o[0];
+      const int b = j + o[1];
+      if (a < 0 || b < 0 || a >= skeleton_.rows || b >= cols) continue;
+      const std::size_t m = static_cast<std::size_t>(a) * static_cast<std::size_t>(cols) +
+                            static_cast<std::size_t>(b);
+      if (skeleton_.px[m] != torvanelle::no_line && z_[m] <= level) return true;
+    }
+    return false;
+  }
+
   /// Visits the pixels of the depression holding `seed` whose mark is `from`, marking each `to`.
   template <typename Visit>
   void walk(std::size_t seed, std::uint8_t from, std::uint8_t to, Visit visit) {
@@ -174,8 +197,8 @@ class Depressions {
 }  // namespace
 
 void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
-                float step) {
-  Flood flood(z, rows, cols, step);
+                float step, const torvanelle::Image* held) {
+  Flood flood(z, rows, cols, step, held);
   flood.seed(outlets);
   flood.run();
 }
@@ -183,7 +206,7 @@ void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std
 void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
   std::vector<float> filled = z;
-  fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step);
+  fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step, &skeleton);
   Depressions depressions(z, filled, skeleton);
   for (std::size_t n = 0; n < z.size(); ++n) {
     if (filled[n] > z[n] && !depressions.seen(n)) depressions.settle(n, drawn_depth);

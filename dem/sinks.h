@@ -15,15 +15,17 @@ namespace torvanelle::dem {
 /// keeps its value; one in a depression is raised to its spill level plus `step` for each pixel
 /// from the spill. Priority-Flood with an epsilon (R. Barnes, C. Lehman and D. Mulla,
 /// "Priority-Flood: an optimal depression-filling and watershed-labeling algorithm for digital
-/// elevation models", Computers & Geosciences 62, 2014).
+/// elevation models", Computers & Geosciences 62, 2014). The line pixels of `held`, when given,
+/// are never raised: water crosses a line at its level.
 void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
-                float step);
+                float step, const torvanelle::Image* held = nullptr);
 
-/// Fills, as `fill_sinks` would, the depressions of `z` (the skeleton's rows × cols) that the
-/// contours do not draw, and keeps those they do. A depression (8-connected pixels that the
-/// filling would raise) is drawn when a line of `skeleton` runs through it at least
-/// `drawn_depth` below the level at which it would be filled: such a line closes round lower
-/// ground, as the contour of a pit does. Shallower ones are the surface's own ripples.
+/// Fills, as `fill_sinks` would with the skeleton's lines held, the depressions of `z` (the
+/// skeleton's rows × cols) that the contours do not draw, and keeps those they do. A depression
+/// (8-connected pixels that the filling would raise) is drawn when a line of `skeleton` beside
+/// it lies at least `drawn_depth` below the level at which it would be filled: such a line
+/// closes round lower ground, as the contour of a pit does. Shallower ones are the surface's
+/// own ripples.
 void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth);
 

@@ -195,9 +195,9 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"SummitKept", ring3, 3.5f, 3.5f, 0},
         // A fall inside it is a pit the contours draw.
         BoundCase{"PitScaled", ring3, -1, 3 - dem::single_level_reach, 1},
-        // Between levels 3 and 4, nothing leaves [3, 4].
-        BoundCase{"ClampedAbove", two_levels, 9, 4, 0},
-        BoundCase{"ClampedBelow", two_levels, 1, 3, 0},
+        // Between levels 3 and 4, beyond either: the guide, here halfway (two pixels from each
+        // line), rather than flat on the level.
+        BoundCase{"Above", two_levels, 9, 3.5f, 0}, BoundCase{"Below", two_levels, 1, 3.5f, 0},
         BoundCase{"Between", two_levels, 3.25f, 3.25f, 0}),
     [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
 
@@ -246,29 +246,46 @@ TEST(FillSinks, NaNIsTheModelsEdge) {
   EXPECT_FLOAT_EQ(z[7], 5);
 }
 
+/// A 9 × 9 raster at 9 with a 3 × 3 bowl: its ring at `ring`, its centre (`at`) at `centre`.
+std::vector<float> bowl9(int at, float ring, float centre) {
+  std::vector<float> z(81, 9.0f);
+  for (int i = at - 1; i <= at + 1; ++i) {
+    for (int j = at - 1; j <= at + 1; ++j)
+      z[static_cast<std::size_t>(i * 9 + j)] = ring;
+  }
+  z[static_cast<std::size_t>(at * 10)] = centre;
+  return z;
+}
+
 struct DrawnCase {
   std::string name;
+  int at;            // the bowl's centre, on the diagonal
   float line_depth;  // how far the ring's line lies below the rim at 9
-  float centre;      // after
+  float centre;      // before
+  float expected;    // after
 };
 
 void PrintTo(const DrawnCase& c, std::ostream* os) { *os << c.name; }
 
 class UndrawnSinks : public testing::TestWithParam<DrawnCase> {};
 
-TEST_P(UndrawnSinks, FilledUnlessALineLiesDeepInside) {
-  Image skeleton(5, 5);
-  skeleton.at(1, 2) = 0;  // one pixel of a line on the bowl's ring
-  std::vector<float> z = bowl(9 - GetParam().line_depth, 2);
+TEST_P(UndrawnSinks, FilledUnlessALineLiesDeepBesideIt) {
+  const DrawnCase& c = GetParam();
+  Image skeleton(9, 9);
+  skeleton.at(c.at - 1, c.at) = 0;  // one pixel of a line on the bowl's ring
+  std::vector<float> z = bowl9(c.at, 9 - c.line_depth, c.centre);
   dem::fill_undrawn_sinks(z, skeleton, {}, 0.01f, 0.5f);
-  EXPECT_FLOAT_EQ(z[12], GetParam().centre);
+  EXPECT_FLOAT_EQ(z[static_cast<std::size_t>(c.at * 10)], c.expected);
+  // The line's pixel is never raised, filled or not.
+  EXPECT_FLOAT_EQ(z[static_cast<std::size_t>((c.at - 1) * 9 + c.at)], 9 - c.line_depth);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, UndrawnSinks,
-                         testing::Values(DrawnCase{"Deep", 1, 2},
-                                         DrawnCase{"Shallow", 0.25f, 9.02f}),
-                         [](const testing::TestParamInfo<DrawnCase>& info) {
-                           return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Depths, UndrawnSinks,
+    testing::Values(DrawnCase{"Deep", 4, 1, 2, 2},
+                    // Filled, the line held below the rim: the flat round the bowl rises a step
+                    // a pixel from the edge, the centre four steps in.
+                    DrawnCase{"Shallow", 4, 0.25f, 2, 9.04f}),
+    [](const testing::TestParamInfo<DrawnCase>& info) { return info.param.name; });
 
 }  // namespace
