@@ -8,7 +8,8 @@ The true ground is an elevation model that Debian ships with Matplotlib's sample
 (python3-matplotlib): the Jacksboro fault DEM and the topography of topobathy, each resampled
 (cubic) to N x N. Each is contoured at about 45 levels: a contour line is the set of pixels at or
 above a level that have a 4-neighbour below it, drawn 2 px wide (3 px every fifth line) for the
-thick case and thinned by the engine's own skeleton for the one-pixel case. Every method gets
+thick case and thinned by the engine's own skeleton for the one-pixel case; the "gis" case is
+made as a GIS user makes it (gdal_contour, then gdal_rasterize onto the grid). Every method gets
 the same raster: the engine through BENCH_PROGRAM (torvanelle_dem_bench), GRASS r.surf.contour
 and gdal_fillnodata through a Float32 GeoTIFF of the line pixels' levels.
 
@@ -248,13 +249,42 @@ def figures(z, truth, lines, base, interval, cell, hull):
     slope_rmse = float(np.sqrt(np.mean((s_z[both] - s_true[both]) ** 2)))
     km2 = valid.sum() * cell[0] * cell[1] / 1e6
     sinks = spurious_sinks(z, truth, lines, base, interval, valid) / km2
+    # Flat where the truth slopes: off the lines, a slope under a twentieth of the true one (a
+    # flat that the filling tilted by a thousandth of an interval a pixel counts).
+    sloping = both & off & (s_true > 0.5)
+    flat = float(np.mean(s_z[sloping] < s_true[sloping] / 20))
     return dict(rmse=rmse, rel=rmse / interval, on_level=on_level, slope=slope_rmse, sinks=sinks,
-                coverage=float(valid.sum() / hull.sum()))
+                flat=flat, coverage=float(valid.sum() / hull.sum()))
+
+
+def gis_lines(work, truth, base, interval):
+    """The contour raster a GIS user makes from an elevation model, as the elevation guide
+    shows: gdal_contour to lines with an elevation field, burnt as level numbers onto the
+    model's grid with gdal_rasterize (one pixel wide, 8-connected, lines leaving the sheet)."""
+    src = os.path.join(work, "truth.tif")
+    write_tif(src, truth.astype(np.float32), -99999.0)
+    vec = os.path.join(work, "contours.gpkg")
+    out = os.path.join(work, "numbers.tif")
+    for path in (vec, out):
+        if os.path.exists(path):
+            os.remove(path)
+    subprocess.run(["gdal_contour", "-q", "-i", str(interval), "-off", str(base), "-a", "elev",
+                    src, vec], check=True)
+    subprocess.run(["gdal_create", "-q", "-if", src, "-ot", "Byte", "-burn", "255",
+                    "-a_nodata", "255", out], check=True)
+    sql = (f"SELECT geom, CAST(ROUND((elev - {base}) / {interval}) AS INTEGER) AS number "
+           "FROM contour")
+    subprocess.run(["gdal_rasterize", "-q", "-dialect", "SQLite", "-sql", sql, "-a", "number",
+                    vec, out], check=True)
+    return gdal.Open(out).ReadAsArray().astype(np.uint8)
 
 
 def lines_of(a, truth, width):
-    """The contour raster of `truth` for width "thick" (2 and 3 px) or "thin" (its skeleton)."""
+    """The contour raster of `truth` for width "thick" (2 and 3 px), "thin" (its skeleton) or
+    "gis" (made with GDAL's tools)."""
     lines, base, interval = contour(truth, thick=True)
+    if width == "gis":
+        return gis_lines(a.work, truth, base, interval), base, interval
     if width == "thin":
         raw = os.path.join(a.work, "thick.u8")
         lines.tofile(raw)
@@ -292,7 +322,7 @@ def run_case(a, name, n, width):
     for method, z, seconds, peak in results:
         f = figures(z, truth, lines, base, interval, cell, hull)
         print(f"{case:26} {method:14} {f['rmse']:8.3f} {f['rel']:7.3f} "
-              f"{100 * f['on_level']:6.2f}% {f['slope']:7.3f} {f['sinks']:9.3f} "
+              f"{100 * f['on_level']:6.2f}% {100 * f['flat']:6.2f}% {f['slope']:7.3f} {f['sinks']:9.3f} "
               f"{f['coverage']:6.3f} {seconds:7.2f} {peak / (n * n):6.1f}", flush=True)
 
 
@@ -305,12 +335,12 @@ def main():
     ap.add_argument("--grounds", default="jacksboro,topobathy")
     ap.add_argument("--methods", default="thin_plate,gradient")
     ap.add_argument("--peers", default="grass,fillnodata")
-    ap.add_argument("--widths", default="thick,thin")
+    ap.add_argument("--widths", default="thick,thin,gis")
     ap.add_argument("--tension", type=float, default=None, help="the engine's (default 0.1)")
     ap.add_argument("--hold", type=float, default=None, help="the engine's (default: exact)")
     a = ap.parse_args()
     os.makedirs(a.work, exist_ok=True)
-    print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'slope°':>7} "
+    print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'flat':>7} {'slope°':>7} "
           f"{'sinks/km2':>9} {'cover':>6} {'cpu s':>7} {'B/px':>6}", flush=True)
     for name in a.grounds.split(","):
         for n in map(int, a.sizes.split(",")):

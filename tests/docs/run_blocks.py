@@ -34,8 +34,8 @@ TESTED = re.compile(r"^<!-- tested: (.+?)( \(continues\))? -->$")
 NOT_RUN = re.compile(r"^<!-- not run: (.+) -->$")
 # Commands a block may need that are not built here, and the package that brings each.
 EXTERNAL = {"parallel": "parallel", "gdaldem": "gdal-bin", "gdal_translate": "gdal-bin",
-            "gdal_rasterize": "gdal-bin", "gdalinfo": "gdal-bin", "ogrinfo": "gdal-bin",
-            "man": "man-db", "qgis_process": "qgis"}
+            "gdal_rasterize": "gdal-bin", "gdal_contour": "gdal-bin", "gdal_create": "gdal-bin",
+            "gdalinfo": "gdal-bin", "ogrinfo": "gdal-bin", "man": "man-db", "qgis_process": "qgis"}
 # The repository's folders that the examples read, copied into each block's folder.
 COPIED = ("images", "scripts", "docs")
 TIMEOUT = 120
