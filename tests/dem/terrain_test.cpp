@@ -39,26 +39,18 @@ struct Orientation {
   }
 };
 
-Image turned(const Image& image, Orientation o) {
+/// The raster turned (`back` false), or a turned raster turned back onto the original's pixels.
+Image turned(const Image& image, Orientation o, bool back = false) {
   Image out(size, size);
   for (int i = 0; i < size; ++i) {
     for (int j = 0; j < size; ++j) {
       int r = 0, c = 0;
       o.from(i, j, r, c);
-      out.at(i, j) = image.at(r, c);
-    }
-  }
-  return out;
-}
-
-/// A raster of the turned one's pixels, turned back onto the original's.
-Image turned_back(const Image& image, Orientation o) {
-  Image out(size, size);
-  for (int i = 0; i < size; ++i) {
-    for (int j = 0; j < size; ++j) {
-      int r = 0, c = 0;
-      o.from(i, j, r, c);
-      out.at(r, c) = image.at(i, j);
+      if (back) {
+        out.at(r, c) = image.at(i, j);
+      } else {
+        out.at(i, j) = image.at(r, c);
+      }
     }
   }
   return out;
@@ -204,7 +196,7 @@ TEST_P(HardGround, HoldsItsLinesWithoutFlatsOrStepsInEveryOrientation) {
     const Orientation o{code};
     const Image turned_image = turned(image, o);
     const Model model = turned_back(elevation_model(turned_image, unit), o);
-    const Image centre = turned_back(torvanelle::vect::skeleton(turned_image), o);
+    const Image centre = turned(torvanelle::vect::skeleton(turned_image), o, true);
     const Faults found = faults(model, image, centre, g.f);
     SCOPED_TRACE(g.name + ", orientation " + std::to_string(code));
     EXPECT_LE(found.line_off, 0.01);
