@@ -2,7 +2,7 @@
 """Figures for the elevation model against the true ground, beside the GIS peers.
 
     bench/dem_bench.py BENCH_PROGRAM WORK_DIR [--sizes 1000,2000] [--grass-sizes 1000]
-                       [--methods thin_plate,gradient] [--peers grass,fillnodata]
+                       [--methods thin_plate,gradient] [--peers grass,rst,fillnodata]
 
 The true ground is an elevation model that Debian ships with Matplotlib's sample data
 (python3-matplotlib): the Jacksboro fault DEM and the topography of topobathy, each resampled
@@ -10,7 +10,8 @@ The true ground is an elevation model that Debian ships with Matplotlib's sample
 above a level that have a 4-neighbour below it, drawn 2 px wide (3 px every fifth line) for the
 thick case and thinned by the engine's own skeleton for the one-pixel case; the "gis" case is
 made as a GIS user makes it (gdal_contour, then gdal_rasterize onto the grid). Every method gets
-the same raster: the engine through BENCH_PROGRAM (torvanelle_dem_bench), GRASS r.surf.contour
+the same raster: the engine through BENCH_PROGRAM (torvanelle_dem_bench), GRASS r.surf.contour,
+GRASS v.surf.rst (regularized spline with tension 20, smoothing 0.1, every line pixel a point)
 and gdal_fillnodata through a Float32 GeoTIFF of the line pixels' levels.
 
 Printed per case and method, over the pixels inside the contours' convex hull:
@@ -177,6 +178,25 @@ def grass(work, lines, base, interval):
     return read_tif(out), seconds, peak
 
 
+def grass_rst(work, lines, base, interval):
+    """GRASS v.surf.rst, the regularized spline with tension (tension 20, smoothing 0.1), every
+    line pixel a 3D point."""
+    src = os.path.join(work, "levels.tif")
+    write_tif(src, level_raster(lines, base, interval), -99999.0)
+    db = os.path.join(work, "grassdb")
+    shutil.rmtree(db, ignore_errors=True)
+    subprocess.run(["grass", "-c", src, "-e", os.path.join(db, "loc")], check=True,
+                   capture_output=True)
+    mapset = os.path.join(db, "loc", "PERMANENT")
+    out = os.path.join(work, "rst.tif")
+    script = (f"r.in.gdal -o input={src} output=c --q && g.region raster=c && "
+              f"r.to.vect -z input=c output=pts type=point --q && "
+              f"v.surf.rst input=pts layer=0 elevation=dem tension=20 smooth=0.1 --q && "
+              f"r.out.gdal -c -f input=dem output={out} type=Float32 nodata=-99999 --q --o")
+    seconds, peak, _ = run(["grass", mapset, "--exec", "sh", "-c", script])
+    return read_tif(out), seconds, peak
+
+
 def slope(z, cell):
     gy, gx = np.gradient(z, cell[0], cell[1])
     return np.degrees(np.arctan(np.hypot(gx, gy)))
@@ -314,6 +334,8 @@ def run_case(a, name, n, width):
     peers = [p for p in a.peers.split(",") if p]
     if "grass" in peers and str(n) in a.grass_sizes.split(","):
         results.append(("r.surf.contour",) + grass(a.work, lines, base, interval))
+    if "rst" in peers and str(n) in a.grass_sizes.split(","):
+        results.append(("v.surf.rst",) + grass_rst(a.work, lines, base, interval))
     if "fillnodata" in peers:
         results.append(("fillnodata",) + fillnodata(a.work, lines, base, interval))
     # The true ground's own figures: what the contours cannot tell apart (its small pits that
@@ -334,7 +356,7 @@ def main():
     ap.add_argument("--grass-sizes", default="1000", help="sizes GRASS runs at (slow: minutes)")
     ap.add_argument("--grounds", default="jacksboro,topobathy")
     ap.add_argument("--methods", default="thin_plate,gradient")
-    ap.add_argument("--peers", default="grass,fillnodata")
+    ap.add_argument("--peers", default="grass,rst,fillnodata")
     ap.add_argument("--widths", default="thick,thin,gis")
     ap.add_argument("--tension", type=float, default=None, help="the engine's (default 0.1)")
     ap.add_argument("--hold", type=float, default=None, help="the engine's (default: exact)")

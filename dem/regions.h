@@ -17,8 +17,8 @@ inline constexpr double single_level_reach = 0.9;
 /// 4-connected set of pixels off the skeleton's lines; the levels of the lines touching it bound
 /// it. Between two levels or more, z stays within [lowest, highest] without lying flat against
 /// either: where it leaves a guide that slopes across the stretch from the lowest level's line to
-/// the highest's by more than half the room between the guide and a bound, it gives way to the
-/// guide smoothly, and wholly where it would reach the bound. Where one level L alone
+/// the highest's by more than seven tenths of the room between the guide and a bound, it gives way
+/// to the guide smoothly, and wholly where it would reach the bound. Where one level L alone
 /// touches it, the rise above L and the fall below it are each scaled down, if they reach
 /// `single_level_reach` intervals, to reach that exactly: a shape kept, not a flat top.
 /// NaN pixels are left as they are and ignored.
