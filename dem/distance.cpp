@@ -1,5 +1,6 @@
 #include "dem/distance.h"
 
+#include <bit>
 #include <cstddef>
 #include <limits>
 
@@ -8,25 +9,32 @@ namespace {
 
 constexpr float infinity = std::numeric_limits<float>::infinity();
 
-/// Along each column, the squared distance to the nearest set pixel of that column and its
-/// label: two scans, from above and from below.
-void column_pass(const std::vector<std::uint8_t>& source, int rows, int cols,
+/// Along each column of [first, last), the squared distance to the nearest set pixel of that
+/// column and its label: a scan down the rows and one back up, row after row so that memory is
+/// read in order. Between the two, `squared` holds the row of the nearest set pixel above, its
+/// bits as an int's.
+void column_pass(const std::vector<std::uint8_t>& source, int rows, int cols, int first, int last,
                  std::vector<float>& squared, std::vector<std::uint8_t>& label) {
   const auto at = [cols](int i, int j) {
     return static_cast<std::size_t>(i) * static_cast<std::size_t>(cols) +
            static_cast<std::size_t>(j);
   };
-  std::vector<int> above(static_cast<std::size_t>(rows));
-  for (int j = 0; j < cols; ++j) {
-    int last = -1;
-    for (int i = 0; i < rows; ++i) {
-      if (source[at(i, j)] != no_label) last = i;
-      above[static_cast<std::size_t>(i)] = last;
+  const std::size_t width = static_cast<std::size_t>(last - first);
+  std::vector<int> above(width, -1);
+  std::vector<int> below(width, -1);
+  for (int i = 0; i < rows; ++i) {
+    for (int j = first; j < last; ++j) {
+      const std::size_t c = static_cast<std::size_t>(j - first);
+      if (source[at(i, j)] != no_label) above[c] = i;
+      squared[at(i, j)] = std::bit_cast<float>(above[c]);
     }
-    int next = -1;
-    for (int i = rows - 1; i >= 0; --i) {
-      if (source[at(i, j)] != no_label) next = i;
-      const int up = above[static_cast<std::size_t>(i)];
+  }
+  for (int i = rows - 1; i >= 0; --i) {
+    for (int j = first; j < last; ++j) {
+      const std::size_t c = static_cast<std::size_t>(j - first);
+      if (source[at(i, j)] != no_label) below[c] = i;
+      const int up = std::bit_cast<int>(squared[at(i, j)]);
+      const int next = below[c];
       const int near = (up < 0) ? next : (next < 0 || i - up <= next - i) ? up : next;
       if (near < 0) {
         squared[at(i, j)] = infinity;
@@ -90,7 +98,7 @@ void distance_transform(const std::vector<std::uint8_t>& source, int rows, int c
   const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
   squared.resize(n);
   nearest_label.resize(n);
-  column_pass(source, rows, cols, squared, nearest_label);
+  column_pass(source, rows, cols, 0, cols, squared, nearest_label);
   Envelope e;
   e.apex.resize(static_cast<std::size_t>(cols));
   e.from.resize(static_cast<std::size_t>(cols));
