@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "dem/pixel_index.h"
+#include "dem/together.h"
 
 namespace torvanelle::dem {
 namespace {
@@ -118,12 +119,13 @@ class Guide {
   Guide(const torvanelle::Image& skeleton, const std::vector<int>& labels,
         const std::vector<Stretch>& stretches)
       : skeleton_(skeleton), labels_(labels) {
-    to_low_ = seeds(stretches, false);
-    to_high_ = seeds(stretches, true);
-    for (int round = 0; round < 2; ++round) {
-      sweep(to_low_, false), sweep(to_low_, true);
-      sweep(to_high_, false), sweep(to_high_, true);
-    }
+    // The two distances share nothing: one on each core.
+    const auto measure = [&](std::vector<Distance>& d, bool highest) {
+      d = seeds(stretches, highest);
+      for (int round = 0; round < 2; ++round)
+        sweep(d, false), sweep(d, true);
+    };
+    run_together([&] { measure(to_low_, false); }, [&] { measure(to_high_, true); });
   }
 
   /// At pixel `n` of a stretch between `low` and `high`.

@@ -1,12 +1,15 @@
 #include "dem/thin_plate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <utility>
+
+#include "dem/together.h"
 
 // The energy is discretised as sums over the grid of squared differences: the second difference
 // along rows and along columns centred on each pixel whose two neighbours on that axis exist,
@@ -331,29 +334,55 @@ class SweepWork {
   double next_ = 0.01;
 };
 
+/// Relaxes row i of a sweep (see `relax`); `rest` is working space. Reads rows i - 2 to i + 2.
+float relax_row(PlateGrid& g, int i, const Plate& plate, float omega, std::vector<float>& rest) {
+  const bool border_row = i < 2 || i >= g.rows - 2 || g.cols < 5;
+  const int inner_from = border_row ? g.cols : 2;
+  const int inner_to = border_row ? g.cols : std::max(g.cols - 2, 2);
+  float change = 0;
+  for (int j = 0; j < g.cols; ++j) {
+    if (j == inner_from) {
+      change = std::max(change, relax_interior(g, i, inner_from, inner_to, plate, omega, rest));
+      j = inner_to - 1;
+      continue;
+    }
+    const std::size_t at = index(g, i, j);
+    if (!std::isnan(g.fixed[at]) && std::isinf(plate.hold)) continue;
+    const float v = edge_update(g, i, j, plate.tension, plate.hold);
+    change = std::max(change, std::abs(v - g.z[at]));
+    g.z[at] = v;
+  }
+  return change;
+}
+
 }  // namespace
 
 float relax(PlateGrid& g, const Plate& plate, float omega) {
   std::vector<float> rest;
   float change = 0;
-  for (int i = 0; i < g.rows; ++i) {
-    const bool border_row = i < 2 || i >= g.rows - 2 || g.cols < 5;
-    const int inner_from = border_row ? g.cols : 2;
-    const int inner_to = border_row ? g.cols : std::max(g.cols - 2, 2);
-    for (int j = 0; j < g.cols; ++j) {
-      if (j == inner_from) {
-        change = std::max(change, relax_interior(g, i, inner_from, inner_to, plate, omega, rest));
-        j = inner_to - 1;
-        continue;
-      }
-      const std::size_t at = index(g, i, j);
-      if (!std::isnan(g.fixed[at]) && std::isinf(plate.hold)) continue;
-      const float v = edge_update(g, i, j, plate.tension, plate.hold);
-      change = std::max(change, std::abs(v - g.z[at]));
-      g.z[at] = v;
-    }
-  }
+  for (int i = 0; i < g.rows; ++i)
+    change = std::max(change, relax_row(g, i, plate, omega, rest));
   return change;
+}
+
+void relax_pair(PlateGrid& g, const Plate& plate, float first, float second) {
+  std::atomic<int> done{0};  // rows of the first sweep done
+  const auto lead = [&] {
+    std::vector<float> rest;
+    for (int i = 0; i < g.rows; ++i) {
+      relax_row(g, i, plate, first, rest);
+      done.store(i + 1, std::memory_order_release);
+    }
+  };
+  const auto follow = [&] {
+    std::vector<float> rest;
+    for (int i = 0; i < g.rows; ++i) {
+      while (done.load(std::memory_order_acquire) < std::min(i + 3, g.rows))
+        pause_briefly();
+      relax_row(g, i, plate, second, rest);
+    }
+  };
+  run_together(lead, follow);
 }
 
 void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress) {
@@ -379,8 +408,15 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
     prolong(coarser[level], fine);
     coarser.pop_back();
     const int sweeps = sweeps_at(static_cast<int>(level));
-    for (int s = 0; s < sweeps; ++s) {
-      relax(fine, plate, s < sweeps - plain_sweeps ? over_relaxation : 1.0f);
+    const auto omega = [&](int s) { return s < sweeps - plain_sweeps ? over_relaxation : 1.0f; };
+    const bool paired = two_cores() && fine.rows >= 64;
+    for (int s = 0; s < sweeps; s += paired ? 2 : 1) {
+      if (paired && s + 1 < sweeps) {
+        relax_pair(fine, plate, omega(s), omega(s + 1));
+        work.swept(fine);
+      } else {
+        relax(fine, plate, omega(s));
+      }
       work.swept(fine);
     }
   }

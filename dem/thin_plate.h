@@ -42,4 +42,9 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
 /// 1 to below 2). Returns the largest change.
 float relax(PlateGrid& grid, const Plate& plate, float over_relaxation);
 
+/// Two sweeps, as `relax` with `first` and then with `second` over-relaxation, bit for bit, the
+/// second on another core (when there is one) three rows behind the first: a row of the second
+/// reads only rows the first has done, and the first never reads a row the second has changed.
+void relax_pair(PlateGrid& grid, const Plate& plate, float first, float second);
+
 }  // namespace torvanelle::dem

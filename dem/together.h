@@ -1,0 +1,20 @@
+// Two pieces of work at once, on the machine's cores: the one thread of the engine that is not
+// the caller's. The calls to the system live in one file per platform.
+#pragma once
+
+#include <functional>
+
+namespace torvanelle::dem {
+
+/// Whether the machine has a second core for `run_together` to use.
+bool two_cores();
+
+/// Runs `first` on a thread of its own and `second` on the calling thread, and returns when
+/// both have ended. Where no thread can be started, runs `first` to its end, then `second`:
+/// `second` may wait for what `first` has done, never the other way round. Neither may throw.
+void run_together(const std::function<void()>& first, const std::function<void()>& second);
+
+/// Lets another thread run while this one waits for it.
+void pause_briefly();
+
+}  // namespace torvanelle::dem

@@ -1,0 +1,27 @@
+#include <sched.h>
+
+#include <system_error>
+#include <thread>
+
+#include "dem/together.h"
+
+namespace torvanelle::dem {
+
+bool two_cores() { return std::thread::hardware_concurrency() >= 2; }
+
+void run_together(const std::function<void()>& first, const std::function<void()>& second) {
+  std::thread other;
+  try {
+    other = std::thread(first);
+  } catch (const std::system_error&) {
+    first();
+    second();
+    return;
+  }
+  second();
+  other.join();
+}
+
+void pause_briefly() { sched_yield(); }
+
+}  // namespace torvanelle::dem
