@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <queue>
+#include <utility>
 
 #include "dem/pixel_index.h"
 
@@ -126,6 +128,21 @@ class Flood {
     }
   }
 
+  /// The pixel from which the flood reached pixel `n`, or none where it started there.
+  std::optional<std::size_t> parent(std::size_t n) const {
+    if (closed_[n] < 2) return std::nullopt;
+    const auto& o = offsets[closed_[n] - 2];
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols_)) - o[0];
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols_)) - o[1];
+    return at(i, j);
+  }
+
+  /// Whether pixel `n` lies on the model's edge: beside the raster's or a pixel holding none.
+  bool on_edge(std::size_t n) const {
+    return on_edge(static_cast<int>(n / static_cast<std::size_t>(cols_)),
+                   static_cast<int>(n % static_cast<std::size_t>(cols_)));
+  }
+
  private:
   std::size_t at(int i, int j) const {
     return static_cast<std::size_t>(i) * static_cast<std::size_t>(cols_) +
@@ -151,13 +168,13 @@ class Flood {
   void spread(std::size_t n) {
     const int i = static_cast<int>(n / static_cast<std::size_t>(cols_));
     const int j = static_cast<int>(n % static_cast<std::size_t>(cols_));
-    for (const auto& o : offsets) {
-      const int ni = i + o[0];
-      const int nj = j + o[1];
+    for (std::uint8_t k = 0; k < 8; ++k) {
+      const int ni = i + offsets[k][0];
+      const int nj = j + offsets[k][1];
       if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_) continue;
       const std::size_t m = at(ni, nj);
       if (closed_[m] || std::isnan(z_[m])) continue;
-      closed_[m] = 1;
+      closed_[m] = static_cast<std::uint8_t>(2 + k);
       // A line's pixel keeps its level: the flood goes on from it as from any lower ground.
       const bool held = held_ != nullptr && held_->px[m] != torvanelle::no_line;
       if (z_[m] < z_[n] + step_ && !held) {
@@ -175,7 +192,7 @@ class Flood {
   int cols_;
   float step_;
   const torvanelle::Image* held_;     // pixels never raised, or null
-  std::vector<std::uint8_t> closed_;  // reached by the flood
+  std::vector<std::uint8_t> closed_;  // 0 unreached, 1 a start, 2 + k reached by offset k
   Open open_;                         // reached from below: flooded in order of height
   std::queue<Packed> pit_;            // raised: flooded first, in the order raised
 };
@@ -186,22 +203,99 @@ class Flood {
 class Depressions {
  public:
   Depressions(std::vector<float>& z, const std::vector<float>& filled,
-              const torvanelle::Image& skeleton)
-      : index_(z.size()), z_(z), filled_(filled), skeleton_(skeleton), seen_(z.size(), 0) {}
+              const torvanelle::Image& skeleton, const Flood& flood, float step)
+      : index_(z.size()),
+        z_(z),
+        filled_(filled),
+        skeleton_(skeleton),
+        flood_(flood),
+        step_(step),
+        seen_(z.size(), 0) {}
 
   bool seen(std::size_t n) const { return seen_[n] != 0; }
 
-  /// Gathers the depression holding pixel `seed` and fills it unless a line beside it lies
-  /// `drawn_depth` or more below its filled level.
+  /// Gathers the depression holding pixel `seed` and, unless a line beside it lies
+  /// `drawn_depth` or more below its filled level, drains it: a channel from each of its pits
+  /// down to lower ground, or where a line bars the way, a filling.
   void settle(std::size_t seed, float drawn_depth) {
     bool keep = false;
-    walk(seed, 0, 1,
-         [&](std::size_t n) { keep = keep || beside_line_below(n, filled_[n] - drawn_depth); });
+    pits_.clear();
+    walk(seed, 0, 1, [&](std::size_t n) {
+      keep = keep || beside_line_below(n, filled_[n] - drawn_depth);
+      if (is_pit(n)) pits_.push_back(index_.pack(n));
+    });
     if (keep) return;
-    walk(seed, 1, 2, [&](std::size_t n) { z_[n] = filled_[n]; });
+    undo_.clear();
+    bool carved = true;
+    for (Packed p : pits_) {
+      carved = carve(PixelIndex::unpack(p));
+      if (!carved) break;
+    }
+    if (!carved) {
+      for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
+        z_[it->first] = it->second;
+    }
+    walk(seed, 1, 2, [&](std::size_t n) {
+      if (!carved) z_[n] = filled_[n];
+    });
   }
 
  private:
+  /// Whether no 8-neighbour of pixel `n` lies lower.
+  bool is_pit(std::size_t n) const {
+    bool pit = true;
+    each_neighbour(n, [&](std::size_t m) { pit = pit && !(z_[m] < z_[n]); });
+    return pit;
+  }
+
+  /// Lowers the pixels on the flood's way from pit `p` back to ground lower than it (or to the
+  /// model's edge, whose height is the surface's own guess) onto a straight fall, never raising
+  /// one: the pit drains down a channel rather than filling to lie flat. Fails, changing
+  /// nothing, where a line pixel would have to be lowered or the way ends at a pit that the
+  /// contours draw.
+  bool carve(std::size_t p) {
+    way_.assign(1, index_.pack(p));
+    std::size_t n = p;
+    bool lower = false;
+    while (const std::optional<std::size_t> next = flood_.parent(n)) {
+      n = *next;
+      way_.push_back(index_.pack(n));
+      if (z_[n] < z_[p]) {
+        lower = true;
+        break;
+      }
+    }
+    if (!lower && !flood_.on_edge(n)) return false;
+    const std::size_t steps = way_.size() - 1;
+    const float end = lower ? z_[n] : z_[p] - step_ * static_cast<float>(steps);
+    for (std::size_t k = 1; k <= steps; ++k) {
+      const std::size_t m = PixelIndex::unpack(way_[k]);
+      const float fall = z_[p] - (z_[p] - end) * static_cast<float>(k) / static_cast<float>(steps);
+      if (z_[m] <= fall) continue;
+      if (skeleton_.px[m] != torvanelle::no_line) return false;
+      undo_.emplace_back(m, z_[m]);
+      z_[m] = fall;
+      // Lowered outside any depression: not one of its own to settle later.
+      if (!(filled_[m] > undo_.back().second)) seen_[m] = 2;
+    }
+    return true;
+  }
+
+  template <typename Visit>
+  void each_neighbour(std::size_t n, Visit visit) const {
+    const int cols = skeleton_.cols;
+    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
+    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
+    for (const auto& o : offsets) {
+      const int a = i + o[0];
+      const int b = j + o[1];
+      if (a < 0 || b < 0 || a >= skeleton_.rows || b >= cols) continue;
+      const std::size_t m = static_cast<std::size_t>(a) * static_cast<std::size_t>(cols) +
+                            static_cast<std::size_t>(b);
+      if (!std::isnan(z_[m])) visit(m);
+    }
+  }
+
   /// Whether a line pixel beside pixel `n` lies at or below `level`.
   bool beside_line_below(std::size_t n, float level) const {
     const int cols = skeleton_.cols;
@@ -247,8 +341,13 @@ class Depressions {
   std::vector<float>& z_;
   const std::vector<float>& filled_;
   const torvanelle::Image& skeleton_;
+  const Flood& flood_;
+  float step_;
   std::vector<std::uint8_t> seen_;
   std::vector<Packed> stack_;
+  std::vector<Packed> pits_;                         // of the depression being settled
+  std::vector<Packed> way_;                          // of the channel being carved
+  std::vector<std::pair<std::size_t, float>> undo_;  // values the channels replaced
 };
 
 }  // namespace
@@ -263,8 +362,10 @@ void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std
 void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
   std::vector<float> filled = z;
-  fill_sinks(filled, skeleton.rows, skeleton.cols, outlets, step, &skeleton);
-  Depressions depressions(z, filled, skeleton);
+  Flood flood(filled, skeleton.rows, skeleton.cols, step, &skeleton);
+  flood.seed(outlets);
+  flood.run();
+  Depressions depressions(z, filled, skeleton, flood, step);
   for (std::size_t n = 0; n < z.size(); ++n) {
     if (filled[n] > z[n] && !depressions.seen(n)) depressions.settle(n, drawn_depth);
   }

@@ -270,46 +270,76 @@ TEST(FillSinks, NaNIsTheModelsEdge) {
   EXPECT_FLOAT_EQ(z[7], 5);
 }
 
-/// A 9 × 9 raster at 9 with a 3 × 3 bowl: its ring at `ring`, its centre (`at`) at `centre`.
-std::vector<float> bowl9(int at, float ring, float centre) {
+/// A 9 × 9 raster at 9 with a 3 × 3 bowl in the middle, its ring at `ring`, its centre at
+/// `centre`.
+std::vector<float> bowl9(float ring, float centre) {
   std::vector<float> z(81, 9.0f);
-  for (int i = at - 1; i <= at + 1; ++i) {
-    for (int j = at - 1; j <= at + 1; ++j)
+  for (int i = 3; i <= 5; ++i) {
+    for (int j = 3; j <= 5; ++j)
       z[static_cast<std::size_t>(i * 9 + j)] = ring;
   }
-  z[static_cast<std::size_t>(at * 10)] = centre;
+  z[40] = centre;
   return z;
 }
 
 struct DrawnCase {
   std::string name;
-  int at;            // the bowl's centre, on the diagonal
   float line_depth;  // how far the ring's line lies below the rim at 9
-  float centre;      // before
-  float expected;    // after
+  bool closed_line;  // the whole ring a line, or one pixel of it
+  float centre;      // after; NaN: drained down a channel to the edge
 };
 
 void PrintTo(const DrawnCase& c, std::ostream* os) { *os << c.name; }
 
 class UndrawnSinks : public testing::TestWithParam<DrawnCase> {};
 
-TEST_P(UndrawnSinks, FilledUnlessALineLiesDeepBesideIt) {
+/// Whether water from pixel (i, j) of a 9 × 9 grid, always taking the lowest lower neighbour,
+/// reaches the grid's edge.
+bool drains_to_edge(const std::vector<float>& z, int i, int j) {
+  while (i > 0 && j > 0 && i < 8 && j < 8) {
+    int bi = i, bj = j;
+    for (int a = i - 1; a <= i + 1; ++a) {
+      for (int b = j - 1; b <= j + 1; ++b) {
+        if (z[static_cast<std::size_t>(a * 9 + b)] < z[static_cast<std::size_t>(bi * 9 + bj)])
+          bi = a, bj = b;
+      }
+    }
+    if (bi == i && bj == j) return false;
+    i = bi, j = bj;
+  }
+  return true;
+}
+
+TEST_P(UndrawnSinks, DrainedUnlessALineLiesDeepBesideIt) {
   const DrawnCase& c = GetParam();
   Image skeleton(9, 9);
-  skeleton.at(c.at - 1, c.at) = 0;  // one pixel of a line on the bowl's ring
-  std::vector<float> z = bowl9(c.at, 9 - c.line_depth, c.centre);
+  const float ring = 9 - c.line_depth;
+  for (int i = 3; i <= 5; ++i) {
+    for (int j = 3; j <= 5; ++j) {
+      if (c.closed_line ? (i != 4 || j != 4) : (i == 3 && j == 4)) skeleton.at(i, j) = 0;
+    }
+  }
+  std::vector<float> z = bowl9(ring, 2);
   dem::fill_undrawn_sinks(z, skeleton, {}, 0.01f, 0.5f);
-  EXPECT_FLOAT_EQ(z[static_cast<std::size_t>(c.at * 10)], c.expected);
-  // The line's pixel is never raised, filled or not.
-  EXPECT_FLOAT_EQ(z[static_cast<std::size_t>((c.at - 1) * 9 + c.at)], 9 - c.line_depth);
+  if (std::isnan(c.centre)) {
+    EXPECT_FLOAT_EQ(z[40], 2) << "a channel lowers, never raises";
+    EXPECT_TRUE(drains_to_edge(z, 4, 4));
+  } else {
+    EXPECT_FLOAT_EQ(z[40], c.centre);
+  }
+  // The line's pixels are never raised nor lowered, drained or not.
+  for (std::size_t n = 0; n < z.size(); ++n) {
+    if (skeleton.px[n] != no_line) {
+      EXPECT_FLOAT_EQ(z[n], ring) << n;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Depths, UndrawnSinks,
-    testing::Values(DrawnCase{"Deep", 4, 1, 2, 2},
-                    // Filled, the line held below the rim: the flat round the bowl rises a step
-                    // a pixel from the edge, the centre four steps in.
-                    DrawnCase{"Shallow", 4, 0.25f, 2, 9.04f}),
+    testing::Values(DrawnCase{"Deep", 1, false, 2}, DrawnCase{"Shallow", 0.25f, false, nan},
+                    // The channel would cross the line: filled instead, a step above the line.
+                    DrawnCase{"LineAllRound", 0.25f, true, 8.76f}),
     [](const testing::TestParamInfo<DrawnCase>& info) { return info.param.name; });
 
 }  // namespace

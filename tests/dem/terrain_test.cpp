@@ -72,7 +72,7 @@ Model turned_back(const Model& model, Orientation o) {
 struct Ground {
   std::string name;
   Surface f;
-  bool flats_checked = true;
+  int max_flats = 0;
 };
 
 void PrintTo(const Ground& g, std::ostream* os) { *os << g.name; }
@@ -202,9 +202,7 @@ TEST_P(HardGround, HoldsItsLinesWithoutFlatsOrStepsInEveryOrientation) {
     EXPECT_LE(found.line_off, 0.01);
     EXPECT_LE(found.band_off, 0.5);
     EXPECT_LE(found.outside, 0.0);
-    if (g.flats_checked) {
-      EXPECT_EQ(found.flats, 0);
-    }
+    EXPECT_LE(found.flats, g.max_flats);
     EXPECT_LE(found.step, 0.0);
   }
 }
@@ -236,11 +234,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HardGround,
     testing::Values(Ground{"Cliff", cliff}, Ground{"Mesa", mesa}, Ground{"PitLake", pit_lake},
                     Ground{"NarrowRidge", narrow_ridge}, Ground{"LinesOffTheEdge", plane},
-                    // Inside the open U the lines leave the ground unknown, and the sinks'
-                    // filling raises it to the height the surface happens to have at the sheet's
-                    // edge: a flat the model still makes, so only its lines, order and steps are
-                    // checked here.
-                    Ground{"Bay", bay, false}, Ground{"OneLevel", one_level}),
+                    // Inside the open U the surface turns from the U's sides to its floor and
+                    // down a channel to the edge: a few pixels there span little over 3 × 3.
+                    Ground{"Bay", bay, 5}, Ground{"OneLevel", one_level}),
     [](const testing::TestParamInfo<Ground>& info) { return info.param.name; });
 
 }  // namespace
