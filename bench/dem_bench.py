@@ -257,6 +257,33 @@ def spurious_sinks(z, truth, lines, base, interval, valid):
     return spurious
 
 
+def lines_kept(z, lines, base, interval, valid):
+    """The share of the model's own contour pixels (at the input's levels, each on the pixel
+    nearer its level of a pair of 4-neighbours across it) that lie within one pixel of an input
+    line pixel of the same number: the model's contours along the input's."""
+    zz = np.where(valid, z, np.nan)
+    index = np.floor((zz - base) / interval)
+    own = np.full(z.shape, -1, np.int32)
+    for axis in (0, 1):
+        a = [slice(None), slice(None)]
+        b = [slice(None), slice(None)]
+        a[axis], b[axis] = slice(0, -1), slice(1, None)
+        a, b = tuple(a), tuple(b)
+        ok = np.isfinite(index[a]) & np.isfinite(index[b]) & (index[a] != index[b])
+        n = np.maximum(np.where(ok, index[a], -1), np.where(ok, index[b], -1)).astype(np.int32)
+        level = base + n * interval
+        a_nearer = np.abs(zz[a] - level) <= np.abs(zz[b] - level)
+        for side, pick in ((a, a_nearer), (b, ~a_nearer)):
+            mark = ok & pick & (n >= 0) & (n <= 254)
+            view = own[side]
+            view[mark] = np.maximum(view[mark], n[mark])
+    near = np.zeros(z.shape, bool)
+    for k in np.unique(own[own >= 0]):
+        near |= (own == k) & ndimage.binary_dilation(lines == k, np.ones((3, 3), bool))
+    count = (own >= 0).sum()
+    return float(near.sum() / count) if count else 1.0
+
+
 def figures(z, truth, lines, base, interval, cell, hull):
     valid = hull & np.isfinite(z)
     err = z[valid] - truth[valid]
@@ -274,7 +301,8 @@ def figures(z, truth, lines, base, interval, cell, hull):
     sloping = both & off & (s_true > 0.5)
     flat = float(np.mean(s_z[sloping] < s_true[sloping] / 20))
     return dict(rmse=rmse, rel=rmse / interval, on_level=on_level, slope=slope_rmse, sinks=sinks,
-                flat=flat, coverage=float(valid.sum() / hull.sum()))
+                flat=flat, kept=lines_kept(z, lines, base, interval, valid),
+                coverage=float(valid.sum() / hull.sum()))
 
 
 def gis_lines(work, truth, base, interval):
@@ -344,7 +372,8 @@ def run_case(a, name, n, width):
     for method, z, seconds, peak in results:
         f = figures(z, truth, lines, base, interval, cell, hull)
         print(f"{case:26} {method:14} {f['rmse']:8.3f} {f['rel']:7.3f} "
-              f"{100 * f['on_level']:6.2f}% {100 * f['flat']:6.2f}% {f['slope']:7.3f} {f['sinks']:9.3f} "
+              f"{100 * f['on_level']:6.2f}% {100 * f['flat']:6.2f}% {100 * f['kept']:6.2f}% "
+              f"{f['slope']:7.3f} {f['sinks']:9.3f} "
               f"{f['coverage']:6.3f} {seconds:7.2f} {peak / (n * n):6.1f}", flush=True)
 
 
@@ -362,7 +391,8 @@ def main():
     ap.add_argument("--hold", type=float, default=None, help="the engine's (default: exact)")
     a = ap.parse_args()
     os.makedirs(a.work, exist_ok=True)
-    print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'flat':>7} {'slope°':>7} "
+    print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'flat':>7} "
+          f"{'kept':>7} {'slope°':>7} "
           f"{'sinks/km2':>9} {'cover':>6} {'cpu s':>7} {'B/px':>6}", flush=True)
     for name in a.grounds.split(","):
         for n in map(int, a.sizes.split(",")):
