@@ -162,7 +162,9 @@ def fillnodata(work, lines, base, interval):
     return read_tif(out), seconds, peak
 
 
-def grass(work, lines, base, interval):
+def in_grass(work, lines, base, interval, commands, name):
+    """Runs GRASS `commands` on the line pixels' levels, imported as raster c, in a fresh
+    location; they leave raster dem, which is read back."""
     src = os.path.join(work, "levels.tif")
     write_tif(src, level_raster(lines, base, interval), -99999.0)
     db = os.path.join(work, "grassdb")
@@ -170,31 +172,24 @@ def grass(work, lines, base, interval):
     subprocess.run(["grass", "-c", src, "-e", os.path.join(db, "loc")], check=True,
                    capture_output=True)
     mapset = os.path.join(db, "loc", "PERMANENT")
-    out = os.path.join(work, "grass.tif")
-    script = (f"r.in.gdal -o input={src} output=c --q && g.region raster=c && "
-              f"r.surf.contour input=c output=dem --q && "
+    out = os.path.join(work, name + ".tif")
+    script = (f"r.in.gdal -o input={src} output=c --q && g.region raster=c && {commands} && "
               f"r.out.gdal -c -f input=dem output={out} type=Float32 nodata=-99999 --q --o")
     seconds, peak, _ = run(["grass", mapset, "--exec", "sh", "-c", script])
     return read_tif(out), seconds, peak
+
+
+def grass(work, lines, base, interval):
+    """GRASS r.surf.contour."""
+    return in_grass(work, lines, base, interval, "r.surf.contour input=c output=dem --q", "grass")
 
 
 def grass_rst(work, lines, base, interval):
     """GRASS v.surf.rst, the regularized spline with tension (tension 20, smoothing 0.1), every
     line pixel a 3D point."""
-    src = os.path.join(work, "levels.tif")
-    write_tif(src, level_raster(lines, base, interval), -99999.0)
-    db = os.path.join(work, "grassdb")
-    shutil.rmtree(db, ignore_errors=True)
-    subprocess.run(["grass", "-c", src, "-e", os.path.join(db, "loc")], check=True,
-                   capture_output=True)
-    mapset = os.path.join(db, "loc", "PERMANENT")
-    out = os.path.join(work, "rst.tif")
-    script = (f"r.in.gdal -o input={src} output=c --q && g.region raster=c && "
-              f"r.to.vect -z input=c output=pts type=point --q && "
-              f"v.surf.rst input=pts layer=0 elevation=dem tension=20 smooth=0.1 --q && "
-              f"r.out.gdal -c -f input=dem output={out} type=Float32 nodata=-99999 --q --o")
-    seconds, peak, _ = run(["grass", mapset, "--exec", "sh", "-c", script])
-    return read_tif(out), seconds, peak
+    return in_grass(work, lines, base, interval,
+                    "r.to.vect -z input=c output=pts type=point --q && "
+                    "v.surf.rst input=pts layer=0 elevation=dem tension=20 smooth=0.1 --q", "rst")
 
 
 def slope(z, cell):

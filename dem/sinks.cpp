@@ -298,18 +298,11 @@ class Depressions {
 
   /// Whether a line pixel beside pixel `n` lies at or below `level`.
   bool beside_line_below(std::size_t n, float level) const {
-    const int cols = skeleton_.cols;
-    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
-    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
-    for (const auto& o : offsets) {
-      const int a = i + o[0];
-      const int b = j + o[1];
-      if (a < 0 || b < 0 || a >= skeleton_.rows || b >= cols) continue;
-      const std::size_t m = static_cast<std::size_t>(a) * static_cast<std::size_t>(cols) +
-                            static_cast<std::size_t>(b);
-      if (skeleton_.px[m] != torvanelle::no_line && z_[m] <= level) return true;
-    }
-    return false;
+    bool below = false;
+    each_neighbour(n, [&](std::size_t m) {
+      below = below || (skeleton_.px[m] != torvanelle::no_line && z_[m] <= level);
+    });
+    return below;
   }
 
   /// Visits the pixels of the depression holding `seed` whose mark is `from`, marking each `to`.
