@@ -225,14 +225,16 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"Between", two_levels, 3.25f, 3.25f, 0}),
     [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
 
-/// A 5 × 5 bowl: 9 all round, the given centre and ring.
-std::vector<float> bowl(float ring, float centre) {
-  std::vector<float> z(25, 9.0f);
-  for (int i = 1; i <= 3; ++i) {
-    for (int j = 1; j <= 3; ++j)
-      z[static_cast<std::size_t>(i * 5 + j)] = ring;
+/// A size × size raster at 9 with a 3 × 3 bowl in the middle: its ring at `ring`, its centre
+/// at `centre`.
+std::vector<float> bowl(float ring, float centre, int size = 5) {
+  std::vector<float> z(static_cast<std::size_t>(size * size), 9.0f);
+  const int m = size / 2;
+  for (int i = m - 1; i <= m + 1; ++i) {
+    for (int j = m - 1; j <= m + 1; ++j)
+      z[static_cast<std::size_t>(i * size + j)] = ring;
   }
-  z[12] = centre;
+  z[static_cast<std::size_t>(m * size + m)] = centre;
   return z;
 }
 
@@ -268,18 +270,6 @@ TEST(FillSinks, NaNIsTheModelsEdge) {
   EXPECT_FLOAT_EQ(z[6], 1);
   EXPECT_FLOAT_EQ(z[12], 2);
   EXPECT_FLOAT_EQ(z[7], 5);
-}
-
-/// A 9 × 9 raster at 9 with a 3 × 3 bowl in the middle, its ring at `ring`, its centre at
-/// `centre`.
-std::vector<float> bowl9(float ring, float centre) {
-  std::vector<float> z(81, 9.0f);
-  for (int i = 3; i <= 5; ++i) {
-    for (int j = 3; j <= 5; ++j)
-      z[static_cast<std::size_t>(i * 9 + j)] = ring;
-  }
-  z[40] = centre;
-  return z;
 }
 
 struct DrawnCase {
@@ -319,7 +309,7 @@ TEST_P(UndrawnSinks, DrainedUnlessALineLiesDeepBesideIt) {
       if (c.closed_line ? (i != 4 || j != 4) : (i == 3 && j == 4)) skeleton.at(i, j) = 0;
     }
   }
-  std::vector<float> z = bowl9(ring, 2);
+  std::vector<float> z = bowl(ring, 2, 9);
   dem::fill_undrawn_sinks(z, skeleton, {}, 0.01f, 0.5f);
   if (std::isnan(c.centre)) {
     EXPECT_FLOAT_EQ(z[40], 2) << "a channel lowers, never raises";

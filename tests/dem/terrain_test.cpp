@@ -28,45 +28,36 @@ constexpr Levels unit = {0, 1};
 
 double radius(double i, double j) { return std::hypot(i - 31.5, j - 31.5); }
 
-/// One of the 8 orientations: (i, j) of the turned raster read from (row, col) of the original.
+/// One of the 8 orientations, by `code`: bit 0 swaps rows and columns, bit 1 mirrors the rows,
+/// bit 2 the columns.
 struct Orientation {
-  int code;  // bit 0: swap rows and columns; bit 1: mirror rows; bit 2: mirror columns
-  void from(int i, int j, int& row, int& col) const {
-    row = code & 1 ? j : i;
-    col = code & 1 ? i : j;
+  int code;
+  /// The original's pixel that pixel (i, j) of the turned raster shows.
+  std::size_t from(int i, int j) const {
+    int row = code & 1 ? j : i;
+    int col = code & 1 ? i : j;
     if (code & 2) row = size - 1 - row;
     if (code & 4) col = size - 1 - col;
+    return static_cast<std::size_t>(row) * size + static_cast<std::size_t>(col);
   }
 };
 
-/// The raster turned (`back` false), or a turned raster turned back onto the original's pixels.
-Image turned(const Image& image, Orientation o, bool back = false) {
-  Image out(size, size);
+/// Pixels turned (`back` false), or pixels of a turned raster turned back onto the original's.
+template <typename Pixels>
+Pixels turned(Pixels pixels, Orientation o, bool back = false) {
+  const Pixels in = pixels;
   for (int i = 0; i < size; ++i) {
     for (int j = 0; j < size; ++j) {
-      int r = 0, c = 0;
-      o.from(i, j, r, c);
+      const std::size_t turned_at =
+          static_cast<std::size_t>(i) * size + static_cast<std::size_t>(j);
       if (back) {
-        out.at(r, c) = image.at(i, j);
+        pixels[o.from(i, j)] = in[turned_at];
       } else {
-        out.at(i, j) = image.at(r, c);
+        pixels[turned_at] = in[o.from(i, j)];
       }
     }
   }
-  return out;
-}
-
-/// The model of the turned raster, turned back onto the original's pixels.
-Model turned_back(const Model& model, Orientation o) {
-  Model out = model;
-  for (int i = 0; i < size; ++i) {
-    for (int j = 0; j < size; ++j) {
-      int r = 0, c = 0;
-      o.from(i, j, r, c);
-      out.z[static_cast<std::size_t>(r) * size + c] = model.at(i, j);
-    }
-  }
-  return out;
+  return pixels;
 }
 
 struct Ground {
@@ -194,9 +185,12 @@ TEST_P(HardGround, HoldsItsLinesWithoutFlatsOrStepsInEveryOrientation) {
   const Image image = demtest::contour_image(size, size, g.f, unit, 1);
   for (int code = 0; code < 8; ++code) {
     const Orientation o{code};
-    const Image turned_image = turned(image, o);
-    const Model model = turned_back(elevation_model(turned_image, unit), o);
-    const Image centre = turned(torvanelle::vect::skeleton(turned_image), o, true);
+    Image turned_image = image;
+    turned_image.px = turned(image.px, o);
+    Model model = elevation_model(turned_image, unit);
+    model.z = turned(model.z, o, true);
+    Image centre = torvanelle::vect::skeleton(turned_image);
+    centre.px = turned(centre.px, o, true);
     const Faults found = faults(model, image, centre, g.f);
     SCOPED_TRACE(g.name + ", orientation " + std::to_string(code));
     EXPECT_LE(found.line_off, 0.01);
