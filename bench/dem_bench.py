@@ -61,28 +61,35 @@ def ground(name, n):
     return z[:n, :n], (height_m / n, width_m / n)
 
 
-def contour(z, thick):
-    """Contour numbers (255 none), base and interval: about LEVELS levels over z's range."""
-    span = z.max() - z.min()
-    interval = float(np.round(span / LEVELS, 1 if span / LEVELS < 10 else 0))
-    base = math.floor(z.min() / interval) * interval
-    index = np.floor((z - base) / interval).astype(np.int32)
-    # Where two 4-neighbours lie on either side of a level, the one nearer to it is on its line
-    # (the highest level crossed, where steep ground crosses several between two pixels).
+def crossings(z, base, interval):
+    """The level number of each pixel on a contour of z (-1 none, NaN pixels never): where two
+    4-neighbours lie on either side of a level, the one nearer to it is on its line (the highest
+    level crossed, where steep ground crosses several between two pixels); numbers 0 to 254."""
+    index = np.floor((z - base) / interval)
     number = np.full(z.shape, -1, np.int32)
     for axis in (0, 1):
         a = [slice(None), slice(None)]
         b = [slice(None), slice(None)]
         a[axis], b[axis] = slice(0, -1), slice(1, None)
         a, b = tuple(a), tuple(b)
-        n = np.maximum(index[a], index[b])
-        cross = index[a] != index[b]
+        cross = np.isfinite(index[a]) & np.isfinite(index[b]) & (index[a] != index[b])
+        n = np.where(cross, np.maximum(index[a], index[b]), -1).astype(np.int32)
+        cross &= (n >= 0) & (n <= 254)
         level = base + n * interval
         a_nearer = np.abs(z[a] - level) <= np.abs(z[b] - level)
         for side, pick in ((a, a_nearer), (b, ~a_nearer)):
             mark = cross & pick
             view = number[side]
             view[mark] = np.maximum(view[mark], n[mark])
+    return number
+
+
+def contour(z, thick):
+    """Contour numbers (255 none), base and interval: about LEVELS levels over z's range."""
+    span = z.max() - z.min()
+    interval = float(np.round(span / LEVELS, 1 if span / LEVELS < 10 else 0))
+    base = math.floor(z.min() / interval) * interval
+    number = crossings(z, base, interval)
     edge = number >= 0
     edge[0, :] = edge[-1, :] = edge[:, 0] = edge[:, -1] = False
     lines = np.full(z.shape, 255, np.uint8)
@@ -256,22 +263,7 @@ def lines_kept(z, lines, base, interval, valid):
     """The share of the model's own contour pixels (at the input's levels, each on the pixel
     nearer its level of a pair of 4-neighbours across it) that lie within one pixel of an input
     line pixel of the same number: the model's contours along the input's."""
-    zz = np.where(valid, z, np.nan)
-    index = np.floor((zz - base) / interval)
-    own = np.full(z.shape, -1, np.int32)
-    for axis in (0, 1):
-        a = [slice(None), slice(None)]
-        b = [slice(None), slice(None)]
-        a[axis], b[axis] = slice(0, -1), slice(1, None)
-        a, b = tuple(a), tuple(b)
-        ok = np.isfinite(index[a]) & np.isfinite(index[b]) & (index[a] != index[b])
-        n = np.maximum(np.where(ok, index[a], -1), np.where(ok, index[b], -1)).astype(np.int32)
-        level = base + n * interval
-        a_nearer = np.abs(zz[a] - level) <= np.abs(zz[b] - level)
-        for side, pick in ((a, a_nearer), (b, ~a_nearer)):
-            mark = ok & pick & (n >= 0) & (n <= 254)
-            view = own[side]
-            view[mark] = np.maximum(view[mark], n[mark])
+    own = crossings(np.where(valid, z, np.nan), base, interval)
     near = np.zeros(z.shape, bool)
     for k in np.unique(own[own >= 0]):
         near |= (own == k) & ndimage.binary_dilation(lines == k, np.ones((3, 3), bool))
