@@ -127,7 +127,7 @@ Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
   progress.at(share.skeleton);
   model.z = options.method == Method::gradient
                 ? gradient_surface(skeleton, levels)
-                : plate_surface(skeleton, levels, {options.tension, options.hold},
+                : plate_surface(skeleton, levels, {options.tension, options.hold, options.coarsest},
                                 progress.part(share.skeleton, share.surface));
   progress.at(share.surface);
   const std::vector<std::size_t> pits = bound_by_regions(skeleton, levels, model.z);
@@ -139,6 +139,12 @@ Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
   measure(model);
   progress.at(1);
   return model;
+}
+
+std::vector<float> ground_in_numbers(const torvanelle::Image& window) {
+  Options small;
+  small.coarsest = 8;
+  return elevation_model(window, Levels{}, small).z;
 }
 
 }  // namespace torvanelle::dem

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/together.h"
 #include "dem/distance.h"
-#include "dem/together.h"
 
 namespace torvanelle::dem {
 namespace {
@@ -33,7 +33,8 @@ std::vector<float> gradient_surface(const torvanelle::Image& skeleton, const Lev
       },
       [&] {
         distance_transform(of_parity(skeleton, 1), skeleton.rows, skeleton.cols, odd, odd_label);
-      });
+      },
+      skeleton.px.size());
   // The result takes the even distances' place.
   std::vector<float>& z = even;
   for (std::size_t n = 0; n < z.size(); ++n) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/together.h"
 #include "dem/pixel_index.h"
-#include "dem/together.h"
 
 namespace torvanelle::dem {
 namespace {
@@ -125,7 +125,8 @@ class Guide {
       for (int round = 0; round < 2; ++round)
         sweep(d, false), sweep(d, true);
     };
-    run_together([&] { measure(to_low_, false); }, [&] { measure(to_high_, true); });
+    run_together([&] { measure(to_low_, false); }, [&] { measure(to_high_, true); },
+                 skeleton.px.size());
   }
 
   /// At pixel `n` of a stretch between `low` and `high`.

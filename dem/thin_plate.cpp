@@ -9,7 +9,7 @@
 #include <limits>
 #include <utility>
 
-#include "dem/together.h"
+#include "base/together.h"
 
 // The energy is discretised as sums over the grid of squared differences: the second difference
 // along rows and along columns centred on each pixel whose two neighbours on that axis exist,
@@ -389,10 +389,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
   for (std::size_t n = 0; n < grid.z.size(); ++n) {
     if (!std::isnan(grid.fixed[n])) grid.z[n] = grid.fixed[n];
   }
-  // The pyramid, finest first; coarsened while a grid still has more than 16 pixels each way.
+  // The pyramid, finest first.
   std::vector<PlateGrid> coarser;
   const PlateGrid* top = &grid;
-  while (top->rows > 16 || top->cols > 16) {
+  while (top->rows > plate.coarsest || top->cols > plate.coarsest) {
     coarser.push_back(coarsen(*top));
     top = &coarser.back();
   }

@@ -22,6 +22,9 @@ struct Plate {
   double tension = 0.25;  ///< 0 to 1, see below
   /// Weight of a held pixel's squared distance from its value; infinite: held exactly.
   double hold = std::numeric_limits<double>::infinity();
+  /// The side of the coarsest grid: grids are halved while wider or taller, and the coarsest is
+  /// relaxed until it settles. Smaller is faster but less smooth on the large scale.
+  int coarsest = 16;
 };
 
 /// Sets `grid` to the surface that minimises, summed over the grid (natural conditions at its
@@ -29,11 +32,11 @@ struct Plate {
 ///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²) + hold (z - fixed)²
 /// the last term over the held pixels only. Needs at least one held pixel and a guess in `z`
 /// (held pixels' entries are set to their values first): the problem is first solved on grids
-/// halved again and again, each coarse pixel that covers a held one held at the mean of the
-/// guess over it, and each solution, interpolated, starts the next finer one (cascadic
-/// multigrid). The guess need only be right on average over a few pixels near the held ones;
-/// what it says elsewhere is forgotten. `progress` hears the share of the sweeps' work done, at
-/// most about a hundred times, the last 1.
+/// halved again and again down to `plate.coarsest` pixels each way, each coarse pixel that covers a
+/// held one held at the mean of the guess over it, and each solution, interpolated, starts the next
+/// finer one (cascadic multigrid). The guess need only be right on average over a few pixels near
+/// the held ones; what it says elsewhere is forgotten. `progress` hears the share of the sweeps'
+/// work done, at most about a hundred times, the last 1.
 void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress = {});
 
 /// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to

@@ -3,9 +3,9 @@
 #include <system_error>
 #include <thread>
 
-#include "dem/together.h"
+#include "base/together.h"
 
-namespace torvanelle::dem {
+namespace torvanelle {
 
 bool two_cores() { return std::thread::hardware_concurrency() >= 2; }
 
@@ -24,4 +24,4 @@ void run_together(const std::function<void()>& first, const std::function<void()
 
 void pause_briefly() { sched_yield(); }
 
-}  // namespace torvanelle::dem
+}  // namespace torvanelle

@@ -2,9 +2,10 @@
 // the caller's. The calls to the system live in one file per platform.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
-namespace torvanelle::dem {
+namespace torvanelle {
 
 /// Whether the machine has a second core for `run_together` to use.
 bool two_cores();
@@ -14,7 +15,19 @@ bool two_cores();
 /// `second` may wait for what `first` has done, never the other way round. Neither may throw.
 void run_together(const std::function<void()>& first, const std::function<void()>& second);
 
+/// How many pixels of work make a thread worth starting: below, starting it costs more than the
+/// work it takes over, and the engine may already run on both cores over many small rasters.
+inline constexpr std::size_t worth_a_thread = std::size_t{1} << 16;
+
+/// `run_together` for work on `pixels` pixels: one after the other below `worth_a_thread`.
+inline void run_together(const std::function<void()>& first, const std::function<void()>& second,
+                         std::size_t pixels) {
+  if (pixels >= worth_a_thread) return run_together(first, second);
+  first();
+  second();
+}
+
 /// Lets another thread run while this one waits for it.
 void pause_briefly();
 
-}  // namespace torvanelle::dem
+}  // namespace torvanelle

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "dem/together.h"
+#include "base/together.h"
 
-namespace torvanelle::dem {
+namespace torvanelle {
 namespace {
 
 DWORD WINAPI run(LPVOID work) {
@@ -33,4 +33,4 @@ void run_together(const std::function<void()>& first, const std::function<void()
 
 void pause_briefly() { SwitchToThread(); }
 
-}  // namespace torvanelle::dem
+}  // namespace torvanelle
