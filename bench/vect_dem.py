@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Quality figures of the vectoriser on real terrain, without numpy.
 
-    python3 bench/vect_dem.py build/release/bench/torvanelle_vect_quality [--size 2000]
+    python3 bench/vect_dem.py build/release/bench/torvanelle_vect_quality [--sizes 2000,4000]
 
 Reads the elevation models that Debian's python-matplotlib-data ships (a 344 x 403 DEM of the
 Jacksboro fault, Tennessee, and a 91 x 120 topography-bathymetry grid), writes each as the
 benchmark reads it (a line "rows cols", then the samples as little-endian float64, row after
-row) and runs the benchmark on them; then the 4000 x 4000 sheet, once without bridges and once
+row) and runs the benchmark on them at each size, straight bridges beside bridges along the
+ground; then the 4000 x 4000 sheet, once without bridges and once
 with bridges of 30 pixels, each in its own process so that each peak memory is its own.
 """
 import ast
@@ -35,6 +36,9 @@ def read_npy(data):
 
 def main():
     program, rest = sys.argv[1], sys.argv[2:]
+    sizes = ["2000", "4000"]
+    if len(rest) == 2 and rest[0] == "--sizes":
+        sizes = rest[1].split(",")
     with tempfile.TemporaryDirectory() as tmp:
         args = []
         for name, archive, member in DEMS:
@@ -44,7 +48,8 @@ def main():
                 out.write(b"%d %d\n" % (rows, cols))
                 out.write(struct.pack("<%dd" % len(values), *values))
             args += ["--dem", name + "=" + path]
-        subprocess.run([program] + args + rest, check=True)
+        for size in sizes:
+            subprocess.run([program] + args + ["--size", size], check=True)
     for bridge in ("0", "30"):
         subprocess.run([program, "--sheet", "4000", "--bridge", bridge], check=True)
 

@@ -6,10 +6,14 @@
 // Each elevation model (a line "rows cols", then float64 samples; bench/vect_dem.py writes them
 // from the models Debian ships) is resampled to `size` rows, its columns in proportion, with 60
 // contour numbers drawn as bands 1 to 5 pixels wide that touch where the slope is steep; the true
-// lines come from marching squares and the bands are drawn around them. Four runs per model: the
+// lines come from marching squares and the bands are drawn around them. Runs per model: the
 // clean bands; the bands with defects (ragged edges, label gaps of 8 to 30 pixels, isolated specks,
-// one-pixel holes); the same with bridges of 30 pixels, and of 36 (thinned ends stand back about
-// half a band's width from a gap, so 36 spans the widest gaps). --sheet times the synthetic
+// one-pixel holes); the same with straight bridges of 30 and 36 pixels (thinned ends stand back
+// about half a band's width from a gap, so 36 spans the widest gaps), and with bridges of 36
+// along the ground (the elevation model's contours). A bridge is wrong when a point of it (but
+// within a pixel of its ends, the lines' own) lies more than 1.5 px from every true line of its
+// number. Each run's peak memory is the process's
+// peak while it runs (Linux: the peak is reset before it). --sheet times the synthetic
 // benchmark sheet of vect_bench with the given bridge and prints the process's peak memory.
 #include <sys/resource.h>
 
@@ -24,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "dem/dem.h"
 #include "devtools/contour_field.h"
 #include "devtools/line_metrics.h"
 #include "devtools/terrain.h"
@@ -38,21 +43,48 @@ struct Run {
   const char* name;
   bool defects;
   double bridge;
+  bool ground;
 };
-constexpr Run runs[] = {{"clean", false, 0},
-                        {"defects", true, 0},
-                        {"defects+bridge 30", true, 30},
-                        {"defects+bridge 36", true, 36}};
+constexpr Run runs[] = {{"clean", false, 0, false},
+                        {"defects", true, 0, false},
+                        {"defects+straight 30", true, 30, false},
+                        {"defects+straight 36", true, 36, false},
+                        {"defects+ground 36", true, 36, true}};
 
-/// The lines of `image` with bridges of `bridge` pixels, and the seconds it took.
-std::pair<std::vector<vect::Line>, double> vectorise(const torvanelle::Image& image,
-                                                     double bridge) {
+/// The process's peak resident memory in MiB since the last `reset_peak` (Linux).
+double peak_mib() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmHWM:") {
+      double kib = 0;
+      status >> kib;
+      return kib / 1024;
+    }
+  }
+  return 0;
+}
+
+void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+struct Made {
+  std::vector<vect::Line> lines;
+  std::vector<std::vector<vect::Pixel>> bridges;
+  double seconds;
+  double peak;  ///< MiB
+};
+
+/// The lines of `image` with bridges of `bridge` pixels, along the ground or straight.
+Made vectorise(const torvanelle::Image& image, double bridge, bool ground) {
   vect::Options options;
   options.bridge = bridge;
+  if (ground) options.ground = torvanelle::dem::ground_in_numbers;
+  vect::Counts counts;
+  reset_peak();
   const auto start = std::chrono::steady_clock::now();
-  std::vector<vect::Line> lines = vect::vectorise(image, options);
+  std::vector<vect::Line> lines = vect::vectorise(image, options, &counts);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  return {std::move(lines), took.count()};
+  return {std::move(lines), std::move(counts.bridge_paths), took.count(), peak_mib()};
 }
 
 /// The 8-connected pieces of every number of `image`.
@@ -93,7 +125,7 @@ struct Figures {
   long lines = 0, pieces = 0, closed = 0, closed_of = 0, simple = 0;
   long long_closed = 0, long_closed_of = 0;  ///< closed true lines of 30 px or more
   long bridges = 0, wrong_bridges = 0;
-  double seconds = 0;
+  double seconds = 0, peak = 0;
 };
 
 /// Splits the true lines' length into found or not, inside or outside the gaps.
@@ -116,24 +148,39 @@ void measure_found(const std::vector<Polyline>& truth, const field::SegmentIndex
   }
 }
 
-/// Counts the bridges (steps longer than 2 px: the lines are not simplified, and a step over a
-/// pixel passed already is 2 px at most; shorter bridges are not told apart) and
-/// those whose ends lie nearest to two different true lines.
-void measure_bridges(const std::vector<Polyline>& out, const field::SegmentIndex& truth,
-                     Figures& f) {
-  for (const Polyline& line : out) {
-    for (std::size_t s = 0; s + 1 < line.points.size(); ++s) {
-      const field::Point a = line.points[s], b = line.points[s + 1];
-      if (std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2) continue;
-      ++f.bridges;
-      f.wrong_bridges +=
-          truth.nearest(line.number, a, 4).line != truth.nearest(line.number, b, 4).line;
+/// Whether a point of the bridge (every half pixel along it, but within a pixel of its ends,
+/// which are the lines' own) lies more than 1.5 px from every true line of its number.
+bool wrong(const Polyline& bridge, const field::SegmentIndex& truth) {
+  const double length = field::closeness(bridge, truth, 0).total;
+  double along = 0;
+  for (std::size_t s = 0; s + 1 < bridge.points.size(); ++s) {
+    const field::Point a = bridge.points[s], b = bridge.points[s + 1];
+    const double step = std::hypot(b.x - a.x, b.y - a.y);
+    for (double t = 0; t < step; t += 0.5) {
+      const field::Point p{a.x + (b.x - a.x) * t / step, a.y + (b.y - a.y) * t / step};
+      const bool inner = along + t > 1 && along + t < length - 1;
+      if (inner && truth.nearest(bridge.number, p, 1.5).line < 0) return true;
     }
+    along += step;
+  }
+  return false;
+}
+
+/// Counts the bridges and the wrong ones.
+void measure_bridges(const torvanelle::Image& image,
+                     const std::vector<std::vector<vect::Pixel>>& made,
+                     const field::SegmentIndex& truth, Figures& f) {
+  for (const std::vector<vect::Pixel>& path : made) {
+    const vect::Pixel a = path.front();
+    const std::uint8_t number = image.px[static_cast<std::size_t>(a.row) * image.cols + a.col];
+    ++f.bridges;
+    f.wrong_bridges += wrong(field::polylines({vect::Line{number, path}})[0], truth);
   }
 }
 
 Figures measure(const torvanelle::Image& image, const std::vector<Polyline>& truth,
-                const std::vector<field::Gap>& gaps, const std::vector<Polyline>& out) {
+                const std::vector<field::Gap>& gaps, const std::vector<Polyline>& out,
+                const std::vector<std::vector<vect::Pixel>>& bridges) {
   Figures f;
   const field::SegmentIndex true_index(truth, 4), out_index(out, 4);
   std::vector<Polyline> gap_lines;
@@ -156,7 +203,7 @@ Figures measure(const torvanelle::Image& image, const std::vector<Polyline>& tru
     f.long_closed_of += long_enough;
     f.long_closed += long_enough && back;
   }
-  measure_bridges(out, true_index, f);
+  measure_bridges(image, bridges, true_index, f);
   f.lines = static_cast<long>(out.size());
   f.pieces = pieces(image);
   return f;
@@ -166,15 +213,16 @@ double percent(double part, double whole) { return whole > 0 ? 100 * part / whol
 
 void print(const std::string& model, const Run& run, const Figures& f) {
   std::printf(
-      "%-10s %-18s found %6.2f%%  on-line %6.2f%%  lines/piece %.3f (%ld/%ld)  closed %6.2f%% "
+      "%-10s %-20s found %6.2f%%  on-line %6.2f%%  lines/piece %.3f (%ld/%ld)  closed %6.2f%% "
       "(%ld/%ld; of 30 px or more %6.2f%%)  gap bridged %6.2f%%  bridges %ld (wrong %ld)  simple "
-      "%ld/%ld  %.3f s\n",
+      "%ld/%ld  %.3f s  peak %.0f MiB\n",
       model.c_str(), run.name, percent(f.found, f.found_of), percent(f.online, f.online_of),
       static_cast<double>(f.lines) / static_cast<double>(f.pieces), f.lines, f.pieces,
       percent(static_cast<double>(f.closed), static_cast<double>(f.closed_of)), f.closed,
       f.closed_of,
       percent(static_cast<double>(f.long_closed), static_cast<double>(f.long_closed_of)),
-      percent(f.bridged, f.gap_length), f.bridges, f.wrong_bridges, f.simple, f.lines, f.seconds);
+      percent(f.bridged, f.gap_length), f.bridges, f.wrong_bridges, f.simple, f.lines, f.seconds,
+      f.peak);
 }
 
 /// The elevation model in `path`; false when it cannot be read.
@@ -207,10 +255,11 @@ void model(const std::string& name, const std::string& path, int size) {
               name.c_str(), rows, cols, size, out_cols, truth.size(), gaps.size());
   for (const Run& run : runs) {
     const torvanelle::Image& image = run.defects ? damaged : clean;
-    auto [lines, seconds] = vectorise(image, run.bridge);
+    const Made made = vectorise(image, run.bridge, run.ground);
     Figures f = measure(image, truth, run.defects ? gaps : std::vector<field::Gap>{},
-                        field::polylines(lines));
-    f.seconds = seconds;
+                        field::polylines(made.lines), made.bridges);
+    f.seconds = made.seconds;
+    f.peak = made.peak;
     print(name, run, f);
   }
 }
@@ -223,7 +272,7 @@ void sheet(int n, double bridge) {
   o.levels = 150;
   torvanelle::Image image(n, n);
   image.px = terrain::contour_raster(o);
-  auto [lines, seconds] = vectorise(image, bridge);
+  const auto [lines, bridges, seconds, peak] = vectorise(image, bridge, false);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("sheet %d x %d, bridge %g: %zu lines in %.3f s, peak %.1f MiB\n", n, n, bridge,

@@ -33,11 +33,15 @@ void declare_line_options(CLI::App& app, LineOptions& o) {
                  "centre)")
       ->check(between(0, 1000000));
   app.add_option("--bridge", o.bridge,
-                 "join free ends of one number at most D pixels apart that face each other "
-                 "(each end's direction within 60 degrees of the bridge) by a straight segment "
-                 "crossing no line and no pixel of another number; the attribute `bridged` "
-                 "counts the joins in a line (default: 0, none)")
+                 "join free ends of one number at most D pixels apart along the ground: by the "
+                 "contour of their number on an elevation model of the raster around them, when "
+                 "it joins them within D pixels, crossing no line and no pixel of another number; "
+                 "the attribute `bridged` counts the joins in a line (default: 0, none)")
       ->check(between(0, 1000));
+  app.add_flag("--straight-bridges", o.straight_bridges,
+               "bridge by straight segments instead, between ends that face each other (each "
+               "end's direction within 60 degrees of the bridge); faster, but a straight bridge "
+               "cuts across where the line bends");
   app.add_option("--min-length", o.min_length,
                  "leave out lines shorter than L pixels (default: 2: no line of one pixel)")
       ->check(between(0, 1000000));

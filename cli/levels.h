@@ -29,11 +29,13 @@ void declare_levels(CLI::App& app, std::optional<double>& base, std::optional<do
 struct LineOptions {
   int min_branch = 3;
   double simplify = 0;
-  double bridge = 0;      ///< join facing free ends at most this many pixels apart; 0: none
-  double min_length = 2;  ///< leave out lines shorter than this many pixels
+  double bridge = 0;              ///< join free ends at most this many pixels apart; 0: none
+  double min_length = 2;          ///< leave out lines shorter than this many pixels
+  bool straight_bridges = false;  ///< bridges straight rather than along the ground
 };
 
-/// Declares --min-branch, --simplify, --bridge and --min-length on `app`, read into `o`.
+/// Declares --min-branch, --simplify, --bridge, --straight-bridges and --min-length on `app`,
+/// read into `o`.
 void declare_line_options(CLI::App& app, LineOptions& o);
 
 }  // namespace torvanelle::cli

@@ -297,7 +297,9 @@ void cut_where_not_simple(std::vector<Line>& lines) {
   out.reserve(lines.size());
   Pieces pieces(out);
   for (Line& line : lines) {
-    if (line.pixels.size() < 2 || !long_step(line)) {
+    // A bridge along the ground steps from pixel to pixel, but the line may meet itself where
+    // one of the lines it joins ends on a junction that another passes through.
+    if (line.pixels.size() < 2 || (!long_step(line) && line.bridged == 0)) {
       out.push_back(std::move(line));
     } else {
       pieces.cut(line);

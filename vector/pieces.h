@@ -27,12 +27,12 @@ std::vector<Line> assemble_lines(JunctionGraph& g);
 std::vector<Line> pass_each_pixel_once(std::vector<Line> lines, const Framed& skeleton);
 
 /// Cuts every line of `lines` that has a step longer than a pixel's diagonal (a step over a
-/// pixel passed already, or a bridge) where one of its segments crosses or touches an earlier
-/// one of the same line (other than the previous one, at the point they share): the line ends
-/// at the segment's first point and a new line starts there. Lines of unit steps through
-/// distinct pixels are simple already and are left as they are; pieces with fewer than two
-/// points are dropped. A closed line that is cut becomes open pieces; each piece counts in
-/// `bridged` the bridges it holds.
+/// pixel passed already, or a straight bridge) or a bridge where one of its segments crosses or
+/// touches an earlier one of the same line (other than the previous one, at the point they
+/// share): the line ends at the segment's first point and a new line starts there. Lines of unit
+/// steps without bridges pass through distinct pixels: simple already, they are left as they
+/// are. Pieces with fewer than two points are dropped. A closed line that is cut becomes open
+/// pieces; each piece counts in `bridged` the bridges it holds.
 void cut_where_not_simple(std::vector<Line>& lines);
 
 }  // namespace torvanelle::vect

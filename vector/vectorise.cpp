@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "vector/bridge.h"
+#include "vector/ground_path.h"
 #include "vector/pieces.h"
 #include "vector/simplify.h"
 #include "vector/skeleton.h"
@@ -13,22 +14,12 @@
 namespace torvanelle::vect {
 namespace {
 
-/// The length of a line along its pixels' centres.
-double length(const Line& line) {
-  double sum = 0;
-  for (std::size_t v = 0; v + 1 < line.pixels.size(); ++v) {
-    sum += std::hypot(line.pixels[v + 1].row - line.pixels[v].row,
-                      line.pixels[v + 1].col - line.pixels[v].col);
-  }
-  return sum;
-}
-
 /// Leaves out the lines shorter than `min_length` and those without two distinct pixels (a
 /// traced line has no pixel twice in a row, so two pixels are two distinct ones); returns how
 /// many.
 int leave_out_short(std::vector<Line>& lines, double min_length) {
   const auto short_line = [min_length](const Line& line) {
-    return line.pixels.size() < 2 || length(line) < min_length;
+    return line.pixels.size() < 2 || path_length(line.pixels) < min_length;
   };
   const auto kept = std::remove_if(lines.begin(), lines.end(), short_line);
   const auto left_out = static_cast<int>(lines.end() - kept);
@@ -62,7 +53,8 @@ std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* coun
   if (options.bridge > 0) bands.emplace(framed);
   thin(framed, progress.part(0, thinned));
   std::vector<Line> lines = trace(framed, options.min_branch, progress.part(thinned, traced));
-  const int bridges = bands ? bridge(lines, *bands, options.bridge) : 0;
+  std::vector<std::vector<Pixel>> paths;
+  const int bridges = bands ? bridge(lines, *bands, options.bridge, options.ground, &paths) : 0;
   bands.reset();
   progress.at(bridged);
   simplify_all(lines, options.simplify, progress.part(bridged, simplified));
@@ -71,7 +63,7 @@ std::vector<Line> vectorise(Framed& framed, const Options& options, Counts* coun
   const int left_out = leave_out_short(lines, options.min_length);
   std::stable_sort(lines.begin(), lines.end(),
                    [](const Line& a, const Line& b) { return a.number < b.number; });
-  if (counts != nullptr) *counts = {left_out, bridges};
+  if (counts != nullptr) *counts = {left_out, bridges, std::move(paths)};
   progress.at(1);
   return lines;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "vector/bridge.h"
 #include "vector/framed.h"
 #include "vector/lines.h"
 
@@ -14,16 +15,21 @@ struct Options {
   double simplify = 0;    ///< Douglas-Peucker tolerance in pixels; 0: every pixel is a vertex
   double bridge = 0;      ///< free ends at most this many pixels apart may be joined; 0: none
   double min_length = 2;  ///< lines shorter than this many pixels are left out
+  /// The ground the bridges follow (an elevation model of the raster's windows); none: straight
+  /// bridges.
+  Ground ground = {};
 };
 
 /// What `vectorise` left out and added, for the caller to report.
 struct Counts {
-  int left_out = 0;  ///< lines shorter than `Options::min_length`
-  int bridges = 0;   ///< bridges made across gaps
+  int left_out = 0;                              ///< lines shorter than `Options::min_length`
+  int bridges = 0;                               ///< bridges made across gaps
+  std::vector<std::vector<Pixel>> bridge_paths;  ///< each bridge's pixels, its ends included
 };
 
 /// The contour lines of `image`: every number thinned as if alone (`skeleton`), traced
-/// (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`), simplified (`simplify`),
+/// (`trace`), free ends bridged when `options.bridge` > 0 (`bridge`, along
+/// `options.ground` when given), simplified (`simplify`),
 /// cut where a line would touch itself (`cut_where_not_simple`), and the lines shorter than
 /// `options.min_length` pixels along their vertices left out, as is every line of fewer than two
 /// distinct vertices. Every line is simple, every closed line a ring of four vertices or more.

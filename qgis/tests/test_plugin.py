@@ -131,7 +131,7 @@ class ProviderTest(unittest.TestCase):
         expected = {
             "torvanelle:clean": ["INPUT", "DEBURR", "OUTPUT", "REPORT"],
             "torvanelle:vectorise": ["INPUT", "BASE", "INTERVAL", "MIN_BRANCH", "SIMPLIFY",
-                                     "BRIDGE", "MIN_LENGTH", "OUTPUT"],
+                                     "BRIDGE", "BRIDGE_WAY", "MIN_LENGTH", "OUTPUT"],
             "torvanelle:dem": ["INPUT", "BASE", "INTERVAL", "OUTPUT"],
         }
         for id_, names in expected.items():
@@ -212,6 +212,9 @@ class ProviderTest(unittest.TestCase):
             ("vectorise", {"MIN_LENGTH": 1, "BRIDGE": 30, "SIMPLIFY": 0.5, "MIN_BRANCH": 1},
              ["vect", "--min-branch", "1", "--simplify", "0.5", "--bridge", "30",
               "--min-length", "1"]),
+            ("vectorise", {"BRIDGE": 30, "BRIDGE_WAY": 1},
+             ["vect", "--min-branch", "3", "--simplify", "0", "--bridge", "30", "--min-length",
+              "2", "--straight-bridges"]),
             ("dem", {"BASE": low, "INTERVAL": high},
              ["dem", "--base", number(low), "--interval", number(high)]),
             ("dem", {"BASE": 0, "INTERVAL": 0.25}, ["dem", "--base", "0", "--interval", "0.25"]),

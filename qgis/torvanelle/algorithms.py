@@ -9,7 +9,8 @@ import re
 import tempfile
 
 from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingException,
-                       QgsProcessingParameterBoolean, QgsProcessingParameterFileDestination,
+                       QgsProcessingParameterBoolean, QgsProcessingParameterEnum,
+                       QgsProcessingParameterFileDestination,
                        QgsProcessingParameterNumber, QgsProcessingParameterRasterDestination,
                        QgsProcessingParameterRasterLayer, QgsProcessingParameterVectorDestination,
                        QgsVectorFileWriter)
@@ -192,7 +193,12 @@ class VectoriseAlgorithm(ElevationParameters, EngineAlgorithm):
     MIN_BRANCH = "MIN_BRANCH"
     SIMPLIFY = "SIMPLIFY"
     BRIDGE = "BRIDGE"
+    BRIDGE_WAY = "BRIDGE_WAY"
     MIN_LENGTH = "MIN_LENGTH"
+    # The bridges' ways as the dialogue offers them, the first the default, with the engine's
+    # options for each.
+    WAYS = (("Along the ground (the contour of an elevation model)", []),
+            ("Straight, between ends that face each other", ["--straight-bridges"]))
 
     def name(self):
         return "vectorise"
@@ -210,8 +216,12 @@ class VectoriseAlgorithm(ElevationParameters, EngineAlgorithm):
             "interval.<br><b>Shortest branch</b>: at a junction, branches shorter than this many "
             "pixels are pruned.<br><b>Simplification tolerance</b>: Douglas-Peucker tolerance "
             "in pixels; 0 keeps every pixel centre as a vertex.<br><b>Bridge gaps up to</b>: "
-            "join two free ends of the same number at most this many pixels apart that face "
-            "each other; 0 joins nothing.<br><b>Shortest line</b>: lines shorter than this many "
+            "join two free ends of the same number at most this many pixels apart; 0 joins "
+            "nothing.<br><b>Bridges</b>: along the ground, a gap is closed where the contour of "
+            "its number runs on an elevation model of the raster around it, when that contour "
+            "joins the two ends within the distance; straight, by a segment between two ends "
+            "that face each other (faster, but it cuts across where the line bends).<br>"
+            "<b>Shortest line</b>: lines shorter than this many "
             "pixels are left out.<br><b>Contour lines</b>: the line layer written, in the "
             "input's CRS, with the fields <i>number</i> (the contour number), <i>elevation</i> "
             "(when asked for) and <i>bridged</i> (the joins made in the line).")
@@ -228,6 +238,9 @@ class VectoriseAlgorithm(ElevationParameters, EngineAlgorithm):
         self.addParameter(QgsProcessingParameterNumber(
             self.BRIDGE, tr("Bridge gaps up to (pixels)"), QgsProcessingParameterNumber.Double, 0,
             minValue=0))
+        self.addParameter(QgsProcessingParameterEnum(
+            self.BRIDGE_WAY, tr("Bridges"), [tr(label) for label, _ in self.WAYS],
+            defaultValue=0))
         self.addParameter(QgsProcessingParameterNumber(
             self.MIN_LENGTH, tr("Shortest line (pixels)"), QgsProcessingParameterNumber.Double, 2,
             minValue=0))
@@ -261,6 +274,7 @@ class VectoriseAlgorithm(ElevationParameters, EngineAlgorithm):
             "--simplify", number(self.parameterAsDouble(parameters, self.SIMPLIFY, context)),
             "--bridge", number(bridge),
             "--min-length", number(self.parameterAsDouble(parameters, self.MIN_LENGTH, context))]
+        options += self.WAYS[self.parameterAsEnum(parameters, self.BRIDGE_WAY, context)][1]
         levels = self.levels(parameters, context)
 
         def write(result):

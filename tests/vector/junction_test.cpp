@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <string>
 #include <utility>
 
+#include "dem/dem.h"
 #include "devtools/contour_field.h"
 #include "devtools/line_metrics.h"
 #include "vector/vectorise.h"
@@ -448,13 +450,15 @@ TEST(Junctions, SmallCases) {
 
 namespace {
 
-// On random rasters full of junctions, knots and touching numbers, with and without bridges:
-// every line is simple, and the lines hold every bridge made once.
+// On random rasters full of junctions, knots and touching numbers, without bridges, with
+// straight ones and with bridges along the ground: every line is simple, and the lines hold
+// every bridge made once.
 TEST(Junctions, RandomRastersGiveSimpleLines) {
   for (std::uint32_t seed = 0; seed < 2000; ++seed) {
-    for (const double bridge : {0.0, 12.0}) {
+    for (const double bridge : {0.0, 12.0, -12.0}) {
       Options options;
-      options.bridge = bridge;
+      options.bridge = std::abs(bridge);
+      if (bridge < 0) options.ground = torvanelle::dem::ground_in_numbers;
       Counts counts;
       const std::vector<Line> lines =
           torvanelle::vect::vectorise(vtest::random_image(seed), options, &counts);

@@ -39,7 +39,8 @@ TEST(VectOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(plain->simplify, 0);
   EXPECT_EQ(plain->bridge, 0);
   EXPECT_EQ(plain->min_length, 2);
-  EXPECT_FALSE(plain->base || plain->interval || plain->overwrite || plain->quiet);
+  EXPECT_FALSE(plain->base || plain->interval || plain->overwrite || plain->quiet ||
+               plain->straight_bridges);
 
   const auto all = parse({"--overwrite", "in.tif",       "--format", "GeoJSON",      "out.txt",
                           "--layer",     "iso",          "--base",   "-120.5",       "--interval",
@@ -55,6 +56,7 @@ TEST(VectOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(all->bridge, 30);
   EXPECT_EQ(all->min_length, 5);
   EXPECT_TRUE(all->overwrite && all->quiet);
+  EXPECT_TRUE(parse({"in.tif", "out.gpkg", "--straight-bridges"})->straight_bridges);
 }
 
 // Every malformed command line: status 2, its message (with the accepted range for a number),

@@ -118,8 +118,10 @@ void vectorise(const EngineOptions& o, cli::Command& command, std::ostream& out,
   image = Image();
   vect::Counts counts;
   const cli::LineOptions& l = o.lines;
-  const std::vector<vect::Line> lines = vect::vectorise(
-      framed, {l.min_branch, l.simplify, l.bridge, l.min_length}, &counts, progress.part(0.1, 0.9));
+  const vect::Ground ground = l.straight_bridges ? vect::Ground() : dem::ground_in_numbers;
+  const std::vector<vect::Line> lines =
+      vect::vectorise(framed, {l.min_branch, l.simplify, l.bridge, l.min_length, ground}, &counts,
+                      progress.part(0.1, 0.9));
   if (counts.left_out > 0) {
     err << "torvanelle-engine: left out " << counts.left_out << " lines shorter than "
         << l.min_length << " pixels\n";

@@ -1,6 +1,7 @@
 #include "tools/vect/run.h"
 
 #include "cli/cli.h"
+#include "dem/dem.h"
 #include "gis/contour_raster.h"
 #include "gis/datasets.h"
 #include "tools/vect/options.h"
@@ -28,8 +29,9 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Pro
   source.image = Image();
   Counts counts;
   const gis::ProgressBar::Stage stage = progress.stage(0.15, 0.6);
+  const Ground ground = o.straight_bridges ? Ground() : dem::ground_in_numbers;
   std::vector<Line> lines =
-      vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length}, &counts,
+      vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length, ground}, &counts,
                       torvanelle::Progress([&stage](double fraction) { stage.at(fraction); }));
   if (counts.left_out > 0) {
     err << "torvanelle-vect: left out " << counts.left_out << " lines shorter than " << o.min_length
