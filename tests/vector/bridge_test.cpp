@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dem/dem.h"
+#include "devtools/contour_field.h"
+#include "devtools/line_metrics.h"
 #include "vector/vectorise.h"
 #include "vector_support.h"
 
@@ -80,6 +82,24 @@ std::vector<Contour> two_hills() {
           {20, 44, 44, 3, 3}};
 }
 
+/// A line of number 1 along row 10 that turns up at column 28 and ends at row 6, and a line from
+/// it at column 16 up to row 3 and along it to column 24, round a dot of 2: a ring with its
+/// corner at (3, 28) missing, on a stick.
+Image lasso() {
+  Image image(14, 34);
+  const auto set = [&image](int r, int c, std::uint8_t v) {
+    image.px[static_cast<std::size_t>(r * image.cols + c)] = v;
+  };
+  for (int c = 2; c <= 28; ++c)
+    set(10, c, 1);
+  for (int r = 3; r <= 10; ++r)
+    set(r, 16, 1), set(std::max(r, 6), 28, 1);
+  for (int c = 16; c <= 24; ++c)
+    set(3, c, 1);
+  set(6, 21, 2), set(6, 22, 2), set(7, 21, 2), set(7, 22, 2);
+  return image;
+}
+
 struct Expected {
   int lines, closed, bridges;
 };
@@ -142,6 +162,9 @@ std::vector<Case> cases() {
        {1, 0, 1},
        {1, 0, 1},
        {{1, 22}, {2, 21}, {4, 21}, {5, 22}}});
+  // A ring broken at its corner, on a stick: along the ground the ring closes round its hill;
+  // straight, the ends at the corner do not face each other.
+  table.push_back({"lasso", lasso(), 1, {}, {2, 1, 1}, {3, 0, 0}});
   return table;
 }
 
@@ -179,6 +202,7 @@ TEST(Bridges, AlongTheGroundAndStraight) {
         ++got.lines;
         got.closed += line.closed();
         all += vtest::describe(line) + "\n";
+        EXPECT_TRUE(field::is_simple(field::polylines({line})[0])) << vtest::describe(line);
         for (const Pixel p : c.off_lines)
           EXPECT_EQ(std::count(line.pixels.begin(), line.pixels.end(), p), 0) << all;
       }
