@@ -33,8 +33,8 @@ struct Candidate {
 
 /// How far a window around two ends reaches beyond them, in pixels, at first: as far as a
 /// contour that joins them `distance` pixels along may bulge out beside them, and some more for
-/// its neighbours. Then twice and four times as far while the window holds no other number for
-/// the ground to lean on.
+/// its neighbours. Then, for ends that do not face each other, twice and four times as far while
+/// the window holds no other number for the ground to lean on.
 int first_margin(double distance) { return std::max(8, static_cast<int>(std::ceil(distance / 3))); }
 
 /// The angle between unit direction (dr, dc) and vector (vr, vc).
@@ -212,16 +212,18 @@ class Bridger {
     const End& ea = ends_[c.a];
     const End& eb = ends_[c.b];
     const std::uint8_t k = lines_[ea.line].number;
-    GroundWindow window;
-    for (int margin = first_margin(distance_); margin <= 4 * first_margin(distance_); margin *= 2) {
+    const double vr = eb.at.row - ea.at.row, vc = eb.at.col - ea.at.col;
+    double angles = 0;
+    const bool faces = facing(ea, eb, vr, vc, angles);
+    GroundWindow window = window_around(ea.at, eb.at, first_margin(distance_));
+    // Where lines lie far apart, ends that face each other are joined straight, as the ground
+    // would join them; only the others are worth the wider windows' models.
+    for (int margin = 2 * first_margin(distance_);
+         !faces && window.z.empty() && margin <= 4 * first_margin(distance_); margin *= 2)
       window = window_around(ea.at, eb.at, margin);
-      if (holds_other_number(window, k)) break;
-    }
-    if (!holds_other_number(window, k)) {
-      const double vr = eb.at.row - ea.at.row, vc = eb.at.col - ea.at.col;
-      double angles = 0;
+    if (window.z.empty()) {
       c.score = std::hypot(vr, vc);
-      return facing(ea, eb, vr, vc, angles);
+      return faces;
     }
     c.path = along_contour(window, k, ea.at, eb.at, distance_);
     c.score = path_length(c.path);

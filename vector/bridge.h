@@ -24,8 +24,9 @@ using Ground = std::function<std::vector<float>(const Image& window)>;
 /// directions (over their last 6 pixels) lead towards each other are joined along the ground's
 /// contour at their number, traced on the ground of a window around them, when a path of pixels
 /// within a pixel of that contour joins them at most `distance` pixels long. The shortest such
-/// bridges go first. Where the window holds no other number, the ground says nothing, and the
-/// ends are joined, if at all, as straight bridges are.
+/// bridges go first. Where the window holds no other number, the ground says nothing: ends that
+/// face each other are joined as straight bridges are; for the others the window is widened
+/// twice before they are given up.
 ///
 /// Straight, without `ground`: two ends at most `distance` pixels apart that face each other,
 /// each end's direction within `bridge_tolerance_degrees` of the bridge, by a straight segment;
