@@ -83,18 +83,24 @@ int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
     argv.push_back(w.c_str());
   if (const auto status = parse(app, static_cast<int>(argv.size()), argv.data(), out, err))
     return *status;
+  std::ostringstream warnings;
   try {
-    Command command{Sources(), Outputs(overwrite)};
+    Command command{Sources(), Outputs(overwrite), warnings};
     work(command);
     command.outputs.commit(command.sources);
   } catch (const std::bad_alloc&) {
-    err << app.get_name() << ": not enough memory for " << source << '\n';
+    err << warnings.str() << app.get_name() << ": not enough memory for " << source << '\n';
     return 1;
   } catch (const std::exception& e) {
-    err << app.get_name() << ": " << e.what() << '\n';
+    err << warnings.str() << app.get_name() << ": " << e.what() << '\n';
     return 1;
   }
+  err << warnings.str();
   return 0;
+}
+
+std::string counted(double n, const std::string& one, const std::string& many) {
+  return shown(n) + ' ' + (n == 1 ? one : many);
 }
 
 CLI::Validator between(double low, double high) { return range<double>(low, high, "a number"); }

@@ -34,23 +34,29 @@ void follow_convention(CLI::App& app);
 std::optional<int> parse(CLI::App& app, int argc, const char* const* argv, std::ostream& out,
                          std::ostream& err);
 
-/// What a command's work is given: the files it reads, which it adds as it opens them, and its
+/// What a command's work is given: the files it reads, which it adds as it opens them, its
 /// outputs, which it declares (each checked at once against the sources) and writes where
-/// Outputs::add says.
+/// Outputs::add says, and where it says its warnings and counts: they are held and said on the
+/// error stream once the work has ended, so that none breaks the progress line.
 struct Command {
   Sources sources;
   Outputs outputs;
+  std::ostream& warnings;
 };
 
 /// A whole run of a command whose options `app` declares, the one way every companion command
 /// goes: reads `words` (the program's name left out); unless --help, --version or a line not
 /// understood ends it there, calls `work`, then verifies its outputs and puts them in place
-/// together (with --overwrite when `overwrite` is set by then). A failure `work` or the commit
-/// throws is said on `err` as "NAME: what" (std::bad_alloc as "not enough memory for SOURCE"),
-/// and nothing is put in place. Returns the exit status: 0 done, 1 failed, 2 not understood.
+/// together (with --overwrite when `overwrite` is set by then). What `work` said on the
+/// command's warnings comes next on `err`; then a failure `work` or the commit throws, as
+/// "NAME: what" (std::bad_alloc as "not enough memory for SOURCE"), and nothing is put in place.
+/// Returns the exit status: 0 done, 1 failed, 2 not understood.
 int run(CLI::App& app, const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
         const bool& overwrite, const std::string& source,
         const std::function<void(Command&)>& work);
+
+/// `n` followed by `one` or `many` as English says it: "1 line", "0 lines", "2 lines".
+std::string counted(double n, const std::string& one, const std::string& many);
 
 /// A number option's check: a finite decimal number from `low` to `high`; a value outside is
 /// refused with the range ("must be a number from 0 to 1000000, not '1e308'").

@@ -47,4 +47,16 @@ void declare_line_options(CLI::App& app, LineOptions& o) {
       ->check(between(0, 1000000));
 }
 
+void say_line_counts(std::ostream& err, const std::string& program, const LineOptions& o,
+                     long long left_out, long long bridges) {
+  if (left_out > 0) {
+    err << program << ": left out " << counted(static_cast<double>(left_out), "line", "lines")
+        << " shorter than " << counted(o.min_length, "pixel", "pixels") << '\n';
+  }
+  if (o.bridge > 0) {
+    err << program << ": " << counted(static_cast<double>(bridges), "bridge", "bridges")
+        << " across gaps\n";
+  }
+}
+
 }  // namespace torvanelle::cli

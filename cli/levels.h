@@ -4,6 +4,8 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -37,5 +39,10 @@ struct LineOptions {
 /// Declares --min-branch, --simplify, --bridge, --straight-bridges and --min-length on `app`,
 /// read into `o`.
 void declare_line_options(CLI::App& app, LineOptions& o);
+
+/// Says on `err`, after "PROGRAM: ", how many lines were left out as shorter than --min-length
+/// (when any) and how many bridges were made (when bridging).
+void say_line_counts(std::ostream& err, const std::string& program, const LineOptions& o,
+                     long long left_out, long long bridges);
 
 }  // namespace torvanelle::cli

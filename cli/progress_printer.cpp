@@ -23,4 +23,8 @@ void ProgressPrinter::at(double fraction) {
   out_.flush();
 }
 
+ProgressPrinter::~ProgressPrinter() {
+  if (shown_ && last_tick_ >= 0 && last_tick_ < 40) out_ << '\n' << std::flush;
+}
+
 }  // namespace torvanelle::cli

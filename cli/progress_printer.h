@@ -13,6 +13,8 @@ class ProgressPrinter {
  public:
   /// Prints on `out`, or nothing at all when not `shown`.
   ProgressPrinter(std::ostream& out, bool shown) : out_(out), shown_(shown) {}
+  /// Ends a line begun and not done, so that a failure said next stands on a line of its own.
+  ~ProgressPrinter();
   ProgressPrinter(const ProgressPrinter&) = delete;
   ProgressPrinter& operator=(const ProgressPrinter&) = delete;
 

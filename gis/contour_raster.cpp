@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -67,7 +66,7 @@ void ContourRaster::read(int first, int count, std::uint8_t* buffer,
   }
   const std::size_t n = static_cast<std::size_t>(cols()) * static_cast<std::size_t>(count);
   if (nodata_ && *nodata_ != 255) std::replace(buffer, buffer + n, *nodata_, std::uint8_t{255});
-  if (!background_seen_) background_seen_ = nodata_ || std::memchr(buffer, 255, n) != nullptr;
+  background_.count(buffer, n);
 }
 
 void ContourRaster::read_all(std::uint8_t* buffer, const ProgressBar::Stage& progress,
@@ -78,7 +77,7 @@ void ContourRaster::read_all(std::uint8_t* buffer, const ProgressBar::Stage& pro
     throw Error(path_.string() +
                 " holds no contour line: every pixel is 255 or the band's nodata value");
   }
-  warn_if_no_background(log);
+  judge_background(log);
 }
 
 void ContourRaster::read_chunks(
@@ -94,10 +93,8 @@ void ContourRaster::read_chunks(
   }
 }
 
-void ContourRaster::warn_if_no_background(std::ostream& log) const {
-  if (background_seen_) return;
-  log << "warning: " << path_.string()
-      << " has no nodata value and no pixel of 255: every pixel is taken for a contour line\n";
+void ContourRaster::judge_background(std::ostream& log) const {
+  background_.judge(path_.string(), nodata_.has_value(), log);
 }
 
 int chunk_rows(int cols) { return std::max(1, (4 << 20) / std::max(cols, 1)); }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/background.h"
 #include "gis/datasets.h"
 #include "gis/gdal.h"
 #include "gis/georef.h"
@@ -38,7 +39,7 @@ class ContourRaster {
   /// Reads every row into `buffer` (lines() x cols() bytes) as read() does, then refuses (Error
   /// naming the source) pixels that hold no contour line at all: the output would be empty or
   /// nodata everywhere, which a wrong band or nodata value gives as readily as a blank sheet.
-  /// Warns on `log` as warn_if_no_background().
+  /// Judges the background as judge_background() does.
   void read_all(std::uint8_t* buffer, const ProgressBar::Stage& progress, std::ostream& log);
 
   /// Reads the rows in chunks of chunk_rows(cols()) from the first, as read() does, and hands
@@ -47,16 +48,18 @@ class ContourRaster {
   void read_chunks(const std::function<void(int first, int count, const std::uint8_t* rows)>& take,
                    const ProgressBar::Stage& progress);
 
-  /// Warns on `log`, once every row was read, when nothing marked the background: no nodata
-  /// value and no pixel of 255, so every pixel was taken for a line.
-  void warn_if_no_background(std::ostream& log) const;
+  /// Once every row was read: refuses (Error naming the source) a raster where one contour
+  /// number covers most pixels, as a background burned as a line does; warns on `log` when
+  /// nothing marked the background (no nodata value, no pixel of 255), so every pixel was taken
+  /// for a line. Both messages say how to make the raster right.
+  void judge_background(std::ostream& log) const;
 
  private:
   std::filesystem::path path_;
   ErrorTrap& trap_;
   GDALDatasetUniquePtr ds_;
   std::optional<std::uint8_t> nodata_;
-  bool background_seen_ = false;
+  torvanelle::cli::Background background_;
 };
 
 /// How many rows of `cols` pixels make one chunk of a copy: about 4 MiB, at least one row.

@@ -2,6 +2,7 @@
 
 #include <cpl_conv.h>
 
+#include <cstdio>
 #include <string_view>
 
 namespace torvanelle::gis {
@@ -77,17 +78,30 @@ void close(GDALDatasetUniquePtr& ds, ErrorTrap& trap, const std::filesystem::pat
   if (!why.empty()) throw Error("cannot write " + shown_path.string() + ": " + why);
 }
 
-ProgressBar::ProgressBar(bool shown) : function_(shown ? GDALTermProgress : nullptr) {}
+ProgressBar::ProgressBar(bool shown) : function_(shown ? tick : nullptr) {}
+
+ProgressBar::~ProgressBar() {
+  if (begun_ && !ended_) std::fputs("\n", stdout);
+}
+
+int CPL_STDCALL ProgressBar::tick(double fraction, const char* message, void* bar) {
+  const auto* self = static_cast<const ProgressBar*>(bar);
+  self->begun_ = true;
+  if (fraction >= 1.0) self->ended_ = true;
+  return GDALTermProgress(fraction, message, nullptr);
+}
 
 ProgressBar::Stage::Stage(const ProgressBar& run, double from, double to)
-    : data_(run.function_ ? GDALCreateScaledProgress(from, to, run.function_, nullptr) : nullptr) {}
+    : data_(run.function_
+                ? GDALCreateScaledProgress(from, to, run.function_, const_cast<ProgressBar*>(&run))
+                : nullptr) {}
 
 ProgressBar::Stage::~Stage() {
   if (data_) GDALDestroyScaledProgress(data_);
 }
 
 void ProgressBar::done() const {
-  if (function_) function_(1.0, nullptr, nullptr);
+  if (function_) function_(1.0, nullptr, const_cast<ProgressBar*>(this));
 }
 
 }  // namespace torvanelle::gis

@@ -87,6 +87,10 @@ void close(GDALDatasetUniquePtr& ds, ErrorTrap& trap, const std::filesystem::pat
 class ProgressBar {
  public:
   explicit ProgressBar(bool shown);
+  /// Ends a line begun and not done, so that a failure said next stands on a line of its own.
+  ~ProgressBar();
+  ProgressBar(const ProgressBar&) = delete;
+  ProgressBar& operator=(const ProgressBar&) = delete;
 
   /// A progress function and its data for the part [from, to] of the whole run, as GDAL's
   /// functions take them; valid while the Stage lives.
@@ -110,7 +114,12 @@ class ProgressBar {
   void done() const;
 
  private:
+  /// GDALTermProgress, noting that the line has begun or ended.
+  static int CPL_STDCALL tick(double fraction, const char* message, void* bar);
+
   GDALProgressFunc function_;
+  mutable bool begun_ = false;
+  mutable bool ended_ = false;
 };
 
 }  // namespace torvanelle::gis

@@ -71,6 +71,31 @@ for tool in tools:
                    zipped + ".tif"))
     check(f"{tool} through /vsizip/", r.returncode == 0, r.stderr)
 
+# Contours made the usual GIS way, from an elevation model: rasterised without -init 255 the
+# background is burned as contour 0, which every tool refuses with the way to make it right,
+# writing nothing; a raster without a pixel of 255 is warned about after the progress line.
+run("torvanelle-dem", "m.tif", "ground.tif", "--base", "0", "--interval", "10")
+subprocess.run(["gdal_contour", "-q", "-i", "50", "-a", "elev", "ground.tif", "lines.gpkg"],
+               check=True)
+subprocess.run(["gdal_rasterize", "-q", "-ot", "Byte", "-tr", "5", "5", "-sql",
+                "SELECT elev / 50 AS n, * FROM contour", "-dialect", "SQLite", "-a", "n",
+                "lines.gpkg", "burned.tif"], check=True)
+# Every pixel a number and none most of them: the ground cut into 250 zones.
+subprocess.run(["gdal_translate", "-q", "-ot", "Byte", "-a_nodata", "none", "-scale", "-10",
+                "1500", "0", "250", "ground.tif", "zones.tif"], check=True)
+for tool in tools:
+    out = tool.replace(" ", "-") + (".gpkg" if tool == "vect" else ".tif")
+    r = run(*words(tool, "burned.tif", out))
+    check(f"{tool}: background burned as contour 0", r.returncode == 1
+          and "contour number 0 covers" in r.stderr and "-init 255" in r.stderr
+          and "-a_nodata 0" in r.stderr and not os.path.exists(out), r.stderr)
+    command = words(tool, "zones.tif", "zones-" + out)
+    r = subprocess.run([os.path.join(build, command[0])] + command[1:], stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, text=True, timeout=60)
+    said = r.stdout
+    check(f"{tool}: no pixel of 255", r.returncode == 0 and "no pixel of 255" in said
+          and "-a_nodata VALUE" in said and said.index("- done.") < said.index("warning"), said)
+
 # A raster output's format follows its extension in any case, or the run fails saying so.
 for tool, out, driver, refusal in (
         ("geo clean", "f.PNG", "PNG", ""), ("geo clean", "f.asc", "AAIGrid", ""),

@@ -217,7 +217,7 @@ TEST(VectTool, BridgesAreMarkedAndShortLinesCounted) {
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_EQ(read_back(dir / "plain.gpkg").size(), 2u);
   EXPECT_EQ(read_back(dir / "plain.gpkg")[0].bridged, -1) << "no field without --bridge";
-  EXPECT_NE(plain.err.find("left out 1 lines shorter than 2 pixels"), std::string::npos)
+  EXPECT_NE(plain.err.find("left out 1 line shorter than 2 pixels"), std::string::npos)
       << plain.err;
   const Result bridged = run({dir / "gap.tif", dir / "bridged.gpkg", "--bridge", "6"});
   ASSERT_EQ(bridged.status, 0) << bridged.err;

@@ -69,7 +69,7 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   ToolOptions o;
   declare(app, o);
   return torvanelle::cli::run(app, words, out, err, o.overwrite, o.source,
-                              [&](cli::Command& c) { model_to_file(o, c, err); });
+                              [&](cli::Command& c) { model_to_file(o, c, c.warnings); });
 }
 
 }  // namespace torvanelle::dem::tool

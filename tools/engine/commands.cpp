@@ -12,6 +12,7 @@
 #include "base/owned_raster.h"
 #include "cleaning/deburring.h"
 #include "cleaning/thinning.h"
+#include "cli/background.h"
 #include "cli/progress_printer.h"
 #include "dem/dem.h"
 #include "tools/engine/forms.h"
@@ -23,17 +24,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// The source's pixels, the source added to the command's; a raster without a pixel of 255 is
-/// said on `err`, as every pixel is then taken for a line.
+/// The source's pixels, the source added to the command's; a background burned as a contour
+/// number is refused, and a raster without a pixel of 255 said on `err`.
 Image read_source(const EngineOptions& o, cli::Command& command, std::ostream& err) {
   command.sources.add(o.source);
   std::error_code ec;
   if (!fs::exists(o.source, ec)) throw cli::Error(o.source + " does not exist");
   Image image = read_raster(o.source, o.source);
-  if (std::find(image.px.begin(), image.px.end(), no_line) == image.px.end()) {
-    err << "warning: " << o.source
-        << " has no pixel of 255: every pixel is taken for a contour line\n";
-  }
+  cli::Background counts;
+  counts.count(image.px.data(), image.px.size());
+  counts.judge(o.source, false, err);
   return image;
 }
 
@@ -122,11 +122,7 @@ void vectorise(const EngineOptions& o, cli::Command& command, std::ostream& out,
   const std::vector<vect::Line> lines =
       vect::vectorise(framed, {l.min_branch, l.simplify, l.bridge, l.min_length, ground}, &counts,
                       progress.part(0.1, 0.9));
-  if (counts.left_out > 0) {
-    err << "torvanelle-engine: left out " << counts.left_out << " lines shorter than "
-        << l.min_length << " pixels\n";
-  }
-  if (l.bridge > 0) err << "torvanelle-engine: " << counts.bridges << " bridges across gaps\n";
+  cli::say_line_counts(err, "torvanelle-engine", l, counts.left_out, counts.bridges);
   *written = lines.size();
   write_lines(staged, features_of(lines), o.output);
   printer.done();

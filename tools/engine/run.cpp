@@ -73,11 +73,11 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   declare(app, o);
   return cli::run(app, words, out, err, o.overwrite, o.source, [&](cli::Command& c) {
     if (app.got_subcommand("clean")) {
-      clean(o, c, out, err);
+      clean(o, c, out, c.warnings);
     } else if (app.got_subcommand("vect")) {
-      vectorise(o, c, out, err);
+      vectorise(o, c, out, c.warnings);
     } else {
-      model(o, c, out, err);
+      model(o, c, out, c.warnings);
     }
   });
 }

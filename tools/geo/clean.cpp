@@ -58,7 +58,7 @@ void clean_raster(torvanelle::cli::Command& command, const std::string& source,
   const auto out = create_contour_raster(command, output, options.format, d, g, trap);
 
   torvanelle::OwnedRaster tab_in = read_pixels(src, progress.stage(0, 0.2));
-  src.warn_if_no_background(log);
+  src.judge_background(log);
   torvanelle::OwnedRaster tab_out(d.nb_col, d.nb_lig);
   if (!tab_out) throw std::bad_alloc();
   const torvanelle::Thinned thinned =

@@ -48,7 +48,7 @@ void import_raster(torvanelle::cli::Command& command, const std::string& source,
   gis::verify_raster(staged, d.nb_lig, d.nb_col, raw, trap);
   write_descriptor(staged_txt, d, txt);
   trap.raise_pending("cannot write " + raw.string());
-  src.warn_if_no_background(log);
+  src.judge_background(log);
   progress.done();
 }
 

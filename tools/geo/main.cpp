@@ -72,15 +72,15 @@ void declare(CLI::App& app, Words& w) {
 void work(const CLI::App& app, const Words& w, torvanelle::cli::Command& command) {
   const gis::ProgressBar progress(!w.quiet);
   if (app.got_subcommand("import")) {
-    geo::import_raster(command, w.source, w.dest, progress, std::cerr);
+    geo::import_raster(command, w.source, w.dest, progress, command.warnings);
   } else if (app.got_subcommand("export")) {
     geo::ExportOptions o{w.format, std::nullopt};
     if (!w.images_root.empty()) o.images_root = w.images_root;
-    geo::export_result(command, w.stem, w.output, o, progress, std::cerr);
+    geo::export_result(command, w.stem, w.output, o, progress, command.warnings);
   } else {
     geo::CleanOptions o{w.format, !w.no_deburring, std::nullopt};
     if (!w.report.empty()) o.report = w.report;
-    geo::clean_raster(command, w.source, w.output, o, progress, std::cerr);
+    geo::clean_raster(command, w.source, w.output, o, progress, command.warnings);
   }
 }
 

@@ -33,11 +33,7 @@ std::vector<Line> vectorise(Source& source, const ToolOptions& o, const gis::Pro
   std::vector<Line> lines =
       vect::vectorise(framed, {o.min_branch, o.simplify, o.bridge, o.min_length, ground}, &counts,
                       torvanelle::Progress([&stage](double fraction) { stage.at(fraction); }));
-  if (counts.left_out > 0) {
-    err << "torvanelle-vect: left out " << counts.left_out << " lines shorter than " << o.min_length
-        << " pixels\n";
-  }
-  if (o.bridge > 0) err << "torvanelle-vect: " << counts.bridges << " bridges across gaps\n";
+  cli::say_line_counts(err, "torvanelle-vect", o, counts.left_out, counts.bridges);
   return lines;
 }
 
@@ -64,7 +60,7 @@ int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& 
   ToolOptions o;
   declare(app, o);
   return torvanelle::cli::run(app, words, out, err, o.overwrite, o.source,
-                              [&](cli::Command& c) { vectorise_to_file(o, c, err); });
+                              [&](cli::Command& c) { vectorise_to_file(o, c, c.warnings); });
 }
 
 }  // namespace torvanelle::vect::tool
