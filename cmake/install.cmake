@@ -16,9 +16,12 @@ endif()
 torvanelle_install_program(torvanelle)
 torvanelle_install_program(preview)
 if(WIN32)
-  # Text files that Notepad opens by a double click.
-  install(FILES README.md DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME README.txt)
-  install(FILES LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC} RENAME LICENSE.txt)
+  # Text files that Notepad opens by a double click: a read-me in plain text (not the
+  # repository's Markdown) and the license, both with CR LF line ends.
+  configure_file(cmake/README.windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt
+          DESTINATION ${TORVANELLE_INSTALL_DOC})
 else()
   install(FILES README.md LICENSE DESTINATION ${TORVANELLE_INSTALL_DOC})
   # Where Debian looks for a package's license.
@@ -26,6 +29,12 @@ else()
 endif()
 install(FILES images/demo/relief.raw images/demo/relief.txt images/demo/answers.txt
         DESTINATION ${TORVANELLE_INSTALL_SAMPLE})
+
+# `cmake --build BUILD --target uninstall` takes back what `cmake --install BUILD` put in place.
+add_custom_target(uninstall
+                  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+                          -P ${PROJECT_SOURCE_DIR}/cmake/uninstall.cmake
+                  COMMENT "Removing the installed files" VERBATIM)
 
 set(CPACK_PACKAGE_NAME torvanelle)
 set(CPACK_PACKAGE_VENDOR "The Torvanelle developers")

@@ -3,7 +3,7 @@
 # (or the Debian package DEB unpacked into a fresh root) must hold the programs that were
 # built and nothing else in bin/, their manual pages, the README, the license and the sample;
 # the installed program run on the installed sample must write what the build's program
-# writes.
+# writes; removed again, the installation leaves not even an empty folder.
 #
 #   check_install.sh tree|deb BUILD WORK PROGRAMS...
 #
@@ -55,4 +55,11 @@ fi
 installed=$(sh "$here/run_sample.sh" "$prefix/bin/torvanelle" "$doc/images/demo" "$work/installed")
 built=$(sh "$here/run_sample.sh" "$build/torvanelle" "$doc/images/demo" "$work/built")
 [ "$installed" = "$built" ] || say "the installed program wrote $installed where the build's wrote $built"
+
+# Removed by the build's uninstall script, the prefix holds nothing, not even an empty folder.
+if [ "$mode" = tree ]; then
+  cmake -DMANIFEST="$build/install_manifest.txt" -P "$here/../../cmake/uninstall.cmake" > /dev/null
+  left=$(find "$prefix" -mindepth 1 | head -n 3 | tr '\n' ' ')
+  [ -z "$left" ] || say "the removal left $left"
+fi
 exit $problems

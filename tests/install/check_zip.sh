@@ -1,6 +1,6 @@
 #!/bin/sh
-# The Windows zip as a user takes it: unpacked, it holds the programs, the README and the
-# license as text, and the sample under images/demo; with images/ moved to C:\images\ (of the
+# The Windows zip as a user takes it: unpacked, it holds the programs, the read-me and the
+# license as plain text with CR LF line ends, and the sample under images/demo; with images/ moved to C:\images\ (of the
 # Wine prefix), torvanelle.exe run on the sample writes the expected result: the raster byte for
 # byte, the descriptor up to its CR LF line ends.
 #
@@ -21,6 +21,13 @@ problems=0
 found=$(cd "$work/unpacked" && find . -type f | sort | tr '\n' ' ')
 wanted="./LICENSE.txt ./README.txt ./images/demo/answers.txt ./images/demo/relief.raw ./images/demo/relief.txt ./preview.exe ./torvanelle-engine.exe ./torvanelle.exe "
 [ "$found" = "$wanted" ] || { echo "the zip holds $found, expected $wanted"; problems=1; }
+# Its read-me and license read in Notepad: plain text, every line ended by CR LF.
+for text in README.txt LICENSE.txt; do
+  if grep -q -v "$(printf '\r')\$" "$work/unpacked/$text" || grep -q -e '```' -e '](' "$work/unpacked/$text"; then
+    echo "$text is not plain text with CR LF line ends"
+    problems=1
+  fi
+done
 
 images=$prefix/drive_c/images
 [ ! -e "$images/demo" ] || { echo "$images/demo exists already: remove it"; exit 1; }
