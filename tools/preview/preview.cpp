@@ -29,6 +29,7 @@ namespace {
 struct Args {
   std::string raster, descriptor, picture;
   int scale = 1;
+  std::vector<int> window;  ///< column, row, columns, rows of the part drawn; empty: all
   bool overwrite = false;
 };
 
@@ -38,6 +39,10 @@ void declare(CLI::App& app, Args& a) {
   app.add_option("PICTURE", a.picture, "the PNG picture to write")->required();
   app.add_option("SCALE", a.scale, "each pixel drawn SCALE x SCALE times (default 1)")
       ->check(torvanelle::cli::whole_between(1, 16));
+  app.add_option("--window", a.window, "draw only COLUMNS x ROWS pixels from COLUMN, ROW")
+      ->expected(4)
+      ->type_name("COLUMN ROW COLUMNS ROWS")
+      ->check(torvanelle::cli::whole_between(0, 1 << 28));
   app.add_flag("--overwrite", a.overwrite, "replace PICTURE if it exists");
 }
 
@@ -79,6 +84,25 @@ std::vector<std::uint8_t> enlarge(const std::vector<std::uint8_t>& r, int rows, 
   return big;
 }
 
+/// The part of the raster `window` names (column, row, columns, rows), its size in rows and
+/// cols; the whole raster when `window` is empty.
+std::vector<std::uint8_t> part(const std::vector<std::uint8_t>& r, const std::vector<int>& window,
+                               int& rows, int& cols) {
+  if (window.empty()) return r;
+  const int x0 = window[0], y0 = window[1], w = window[2], h = window[3];
+  if (w < 1 || h < 1 || x0 + w > cols || y0 + h > rows)
+    throw torvanelle::cli::Error("the window is not within the raster's " + std::to_string(cols) +
+                                 " columns and " + std::to_string(rows) + " rows");
+  std::vector<std::uint8_t> out;
+  for (int y = y0; y < y0 + h; ++y) {
+    const auto row = r.begin() + static_cast<std::ptrdiff_t>(y) * cols;
+    out.insert(out.end(), row + x0, row + x0 + w);
+  }
+  rows = h;
+  cols = w;
+  return out;
+}
+
 /// Draws the raster into the picture that `command` puts in place.
 void draw(const Args& a, torvanelle::cli::Command& command) {
   using torvanelle::cli::Error;
@@ -87,13 +111,14 @@ void draw(const Args& a, torvanelle::cli::Command& command) {
   const std::filesystem::path staged = command.outputs.add(a.picture, command.sources);
   int rows = 0, cols = 0;
   if (!read_size(a.descriptor, rows, cols)) throw Error("no usable size in " + a.descriptor);
-  if (static_cast<long long>(rows) * cols * a.scale * a.scale > (1LL << 28))
-    throw Error("picture too large at this scale");
   std::ifstream in(a.raster, std::ios::binary);
   std::vector<std::uint8_t> r(std::size_t(rows) * cols);
   in.read(reinterpret_cast<char*>(r.data()), static_cast<std::streamsize>(r.size()));
   if (static_cast<std::size_t>(in.gcount()) != r.size())
     throw Error(a.raster + " holds fewer than " + std::to_string(r.size()) + " bytes");
+  r = part(r, a.window, rows, cols);
+  if (static_cast<long long>(rows) * cols * a.scale * a.scale > (1LL << 28))
+    throw Error("picture too large at this scale");
   const std::vector<std::uint8_t> file = png::encode_indexed(
       cols * a.scale, rows * a.scale, enlarge(r, rows, cols, a.scale), contour_palette());
   if (file.empty()) throw Error("not enough memory to compress the picture");
