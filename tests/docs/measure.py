@@ -6,15 +6,16 @@ run_blocks.py. Prints one figure; whole numbers with a comma every three digits.
     measure.py removed BEFORE AFTER     line pixels of raw raster BEFORE that AFTER has not
     measure.py removed-share BEFORE AFTER  the same as a share of BEFORE's line pixels, "1.7%"
     measure.py numbers RAW              how many contour numbers a raw raster holds
-    measure.py kib FILE                 the file's size in KiB (1,024 bytes), rounded
-    measure.py mib FILE                 the file's size in MiB (1,048,576 bytes), two decimals
+    measure.py mib FILE                 the file's size in MiB (1,048,576 bytes), one decimal
     measure.py unpacked-mib ZIP         the size of what a zip holds, as mib
-    measure.py installed-kib DEB        what a Debian package takes installed, in KiB
+    measure.py installed-mib DEB        what a Debian package takes installed, as mib
     measure.py features VECTOR [LAYER]  the features of a vector dataset's (first) layer
     measure.py closed VECTOR LAYER      the closed lines of a layer
     measure.py vertices VECTOR LAYER    the vertices of a layer's lines
     measure.py range RASTER [DECIMALS]  "LOW to HIGH", a raster's lowest and highest values
     measure.py levels RAW BASE INTERVAL "LOW to HIGH", the levels of a raw raster's numbers
+    measure.py rmse MODEL TRUTH INTERVAL  the root mean square of MODEL - TRUTH over the pixels
+                                        both hold, in intervals, three decimals (GDAL's Python)
     measure.py files FOLDER             the names of the files in a folder, sorted, ", " between
 """
 import os
@@ -81,8 +82,24 @@ def sql_count(path, layer, expression):
     return whole(int(float(re.search(r"n \(\w+\) = ([\d.]+)", out).group(1))))
 
 
-def installed_kb(deb):
-    return whole(int(tool("dpkg-deb", "-f", deb, "Installed-Size").strip()))
+def mib(size):
+    """One decimal: the figure changes with a tenth of a MiB, not with every build."""
+    return f"{size / 1048576:.1f}"
+
+
+def installed_mib(deb):
+    return mib(int(tool("dpkg-deb", "-f", deb, "Installed-Size").strip()) * 1024)
+
+
+def rmse(model, truth, interval):
+    try:
+        from osgeo import gdal
+        import numpy
+    except ImportError:
+        sys.exit(77)  # nothing to measure with here
+    m, t = (gdal.Open(path).ReadAsArray().astype(float) for path in (model, truth))
+    both = numpy.isfinite(m) & numpy.isfinite(t)
+    return f"{numpy.sqrt(numpy.mean((m[both] - t[both]) ** 2)) / float(interval):.3f}"
 
 
 MEASURES = {
@@ -90,15 +107,15 @@ MEASURES = {
     "removed": removed,
     "removed-share": removed_share,
     "numbers": lambda raw: whole(len(set(open(raw, "rb").read()) - {255})),
-    "kib": lambda f: whole(round(os.path.getsize(f) / 1024)),
-    "mib": lambda f: f"{os.path.getsize(f) / 1048576:.2f}",
-    "unpacked-mib": lambda z: f"{sum(i.file_size for i in zipfile.ZipFile(z).infolist()) / 1048576:.2f}",
-    "installed-kib": installed_kb,
+    "mib": lambda f: mib(os.path.getsize(f)),
+    "unpacked-mib": lambda z: mib(sum(i.file_size for i in zipfile.ZipFile(z).infolist())),
+    "installed-mib": installed_mib,
     "features": features,
     "range": value_range,
     "levels": levels,
     "closed": lambda path, layer: sql_count(path, layer, "SUM(ST_IsClosed(geom))"),
     "vertices": lambda path, layer: sql_count(path, layer, "SUM(ST_NumPoints(geom))"),
+    "rmse": rmse,
     "files": lambda d: ", ".join(sorted(os.listdir(d))),
 }
 

@@ -27,8 +27,8 @@ after the paragraph, table or block of text that states it:
 
 TEXT must stand in that paragraph, and COMMAND, run with `bash -e` in the folder of the tested
 block NAME once that block has run (build/NAME standing for the shared build as above), must
-print TEXT. In COMMAND, `measure` runs tests/docs/measure.py (pixel counts, sizes, feature
-counts, ranges). NAME `the build` runs COMMAND in SOURCE_DIR after every block: a figure of the
+print TEXT. In COMMAND, `measure` runs tests/docs/measure.py with this Python (pixel counts,
+sizes, feature counts, ranges, errors). NAME `the build` runs COMMAND in SOURCE_DIR after every block: a figure of the
 packages, which exit 77 when the package is not built (then the figure is skipped). With
 --figures-only, only those are checked.
 
@@ -73,9 +73,11 @@ class Block:
 
 
 class Figure:
+    """A figure marker; one that does not read as a marker (`match` None) fails the page."""
+
     def __init__(self, line, match, paragraph):
-        self.line = line
-        self.text, self.after, self.command = match.groups()
+        self.line, self.well_formed = line, match is not None
+        self.text, self.after, self.command = match.groups() if match else ("", "", "")
         self.stated = self.text in paragraph
 
 
@@ -99,7 +101,10 @@ def figures_of(lines):
         if line.startswith("```"):
             fenced = not fenced
         match = FIGURE.match(line)
-        if fenced or not match:
+        if fenced or not (match or "<!-- figure" in line):
+            continue
+        if not match:
+            found.append(Figure(i + 1, None, ""))
             continue
         end = i
         while end > 0 and FIGURE.match(lines[end - 1]):
@@ -207,7 +212,8 @@ def run_figure(figure, folder, source):
     """Measures one figure in folder; returns the failures, empty when it matched."""
     where = source if figure.after == THE_BUILD else folder / "repo"
     env = dict(os.environ, HOME=str(folder / "home")) if folder else dict(os.environ)
-    script = f'measure() {{ python3 "{MEASURE}" "$@"; }}\n' + as_tested(figure.command, source)
+    script = f'measure() {{ "{sys.executable}" "{MEASURE}" "$@"; }}\n' + as_tested(
+        figure.command, source)
     try:
         done = subprocess.run(["bash", "-e", "-c", script], cwd=where, env=env, text=True,
                               capture_output=True, stdin=subprocess.DEVNULL, timeout=TIMEOUT)
@@ -289,12 +295,16 @@ class Page:
             for failure in failures or []:
                 self.fail(figure.line, f'"{figure.text}": {failure}')
             if failures == []:
+                print(f'matched  {self.page}:{figure.line} "{figure.text}"')
                 self.counts["matched"] += 1
 
     def run_blocks(self):
         names = {b.name for b in self.blocks if b.name} | {THE_BUILD}
         for figure in self.figures:
-            if figure.after not in names:
+            if not figure.well_formed:
+                self.fail(figure.line, 'a figure marker not of the form <!-- figure "TEXT" after '
+                          'NAME: COMMAND --> on a line of its own')
+            elif figure.after not in names:
                 self.fail(figure.line, f'"{figure.text}": no tested block named "{figure.after}"')
         folder, previous_skipped = None, False
         for number, block in enumerate(self.blocks, 1):
