@@ -21,8 +21,8 @@ void Background::judge(const std::string& source, bool nodata_declared, std::ost
     throw Error(source + ": contour number " + number + " covers " +
                 std::to_string(*widest * 100 / total) +
                 "% of the pixels, as a background does, not a line: rasterise the lines onto 255 "
-                "(gdal_rasterize -init 255 -a_nodata 255 ...), or mark " + number +
-                " as no line (gdal_translate -a_nodata " + number + " ...)");
+                "(gdal_rasterize -init 255 -a_nodata 255 ...), or mark " +
+                number + " as no line (gdal_translate -a_nodata " + number + " ...)");
   }
   if (counts_[255] == 0 && !nodata_declared) {
     log << "warning: " << source
