@@ -16,6 +16,8 @@ run_blocks.py. Prints one figure; whole numbers with a comma every three digits.
     measure.py levels RAW BASE INTERVAL "LOW to HIGH", the levels of a raw raster's numbers
     measure.py rmse MODEL TRUTH INTERVAL  the root mean square of MODEL - TRUTH over the pixels
                                         both hold, in intervals, three decimals (GDAL's Python)
+    measure.py origin RASTER            "(X, Y)", the raster's top left corner
+    measure.py epsg RASTER              "EPSG:N", the raster's coordinate system
     measure.py files FOLDER             the names of the files in a folder, sorted, ", " between
 """
 import os
@@ -102,6 +104,16 @@ def rmse(model, truth, interval):
     return f"{numpy.sqrt(numpy.mean((m[both] - t[both]) ** 2)) / float(interval):.3f}"
 
 
+def origin(path):
+    x, y = re.search(r"Origin = \(([-\d.]+),([-\d.]+)\)", tool("gdalinfo", path)).groups()
+    return f"({float(x):.15g}, {float(y):.15g})"
+
+
+def epsg(path):
+    codes = re.findall(r'ID\["EPSG",(\d+)\]\]\s*$', tool("gdalinfo", path), re.M)
+    return f"EPSG:{codes[-1]}"
+
+
 MEASURES = {
     "line-pixels": line_pixels,
     "removed": removed,
@@ -116,6 +128,8 @@ MEASURES = {
     "closed": lambda path, layer: sql_count(path, layer, "SUM(ST_IsClosed(geom))"),
     "vertices": lambda path, layer: sql_count(path, layer, "SUM(ST_NumPoints(geom))"),
     "rmse": rmse,
+    "origin": origin,
+    "epsg": epsg,
     "files": lambda d: ", ".join(sorted(os.listdir(d))),
 }
 

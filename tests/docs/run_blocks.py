@@ -21,7 +21,7 @@ a program that cannot be built here, or a command this machine lacks, is skipped
 reason.
 
 A figure the page states about what a tested block produced is checked by a marker on the line
-after the paragraph, table or block of text that states it:
+after the paragraph, table, list item (indented as the item) or block of text that states it:
 
     <!-- figure "TEXT" after NAME: COMMAND -->
 
@@ -46,7 +46,7 @@ from pathlib import Path
 
 TESTED = re.compile(r"^<!-- tested: (.+?)( \(continues\))? -->$")
 NOT_RUN = re.compile(r"^<!-- not run: (.+) -->$")
-FIGURE = re.compile(r'^<!-- figure "([^"]+)" after (.+?): (.+) -->$')
+FIGURE = re.compile(r'^\s*<!-- figure "([^"]+)" after (.+?): (.+) -->$')
 THE_BUILD = "the build"
 # The build folders the pages name, which stand for the repository's own.
 PRESETS = ("windows-release", "release", "dev", "asan", "windows")
