@@ -168,25 +168,35 @@ class Guide {
     return d;
   }
 
-  /// One chamfer sweep, forwards (from the previous row and pixel) or backwards.
+  /// One chamfer sweep, forwards (from the previous row and pixel) or backwards. A step from a
+  /// pixel at `far` never wins (it gives more than `far`), nor one from another stretch or a line.
   void sweep(std::vector<Distance>& d, bool backwards) const {
     const int rows = skeleton_.rows;
     const int cols = skeleton_.cols;
     const int s = backwards ? -1 : 1;
     for (int r = 0; r < rows; ++r) {
       const int i = backwards ? rows - 1 - r : r;
+      const int before = i - s;
+      const bool has_before = before >= 0 && before < rows;
+      const int* label = labels_.data() + index(i, 0);
+      const int* label_before = labels_.data() + index(has_before ? before : i, 0);
+      Distance* row = d.data() + index(i, 0);
+      const Distance* row_before = d.data() + index(has_before ? before : i, 0);
       for (int c = 0; c < cols; ++c) {
         const int j = backwards ? cols - 1 - c : c;
-        const std::size_t n = index(i, j);
-        if (labels_[n] < 0) continue;
-        unsigned best = d[n];
-        const auto from = [&](int a, int b, unsigned step) {
-          if (a < 0 || b < 0 || a >= rows || b >= cols) return;
-          const std::size_t m = index(a, b);
-          if (labels_[m] == labels_[n] && d[m] != far) best = std::min(best, d[m] + step);
+        const int own = label[j];
+        if (own < 0) continue;
+        unsigned best = row[j];
+        const auto from = [&](const int* labels, const Distance* dist, int b, unsigned step) {
+          if (b >= 0 && b < cols && labels[b] == own) best = std::min(best, dist[b] + step);
         };
-        from(i - s, j - 1, 4), from(i - s, j, 3), from(i - s, j + 1, 4), from(i, j - s, 3);
-        d[n] = static_cast<Distance>(std::min<unsigned>(best, far - 1u));
+        if (has_before) {
+          from(label_before, row_before, j - 1, 4);
+          from(label_before, row_before, j, 3);
+          from(label_before, row_before, j + 1, 4);
+        }
+        from(label, row, j - s, 3);
+        row[j] = static_cast<Distance>(std::min<unsigned>(best, far - 1u));
       }
     }
   }
