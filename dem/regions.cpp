@@ -24,7 +24,11 @@ struct Stretch {
 class Labeller {
  public:
   Labeller(const torvanelle::Image& skeleton, const std::vector<float>& z)
-      : index_(skeleton.px.size()), skeleton_(skeleton), z_(z), label_(skeleton.px.size(), -1) {}
+      : index_(skeleton.px.size()),
+        neighbours_(skeleton.rows, skeleton.cols),
+        skeleton_(skeleton),
+        z_(z),
+        label_(skeleton.px.size(), -1) {}
 
   /// Labels every stretch and gathers what each holds.
   void run() {
@@ -53,9 +57,6 @@ class Labeller {
   /// Takes pixel `n` into stretch `s`: its value, the lines among its 8 neighbours, and its
   /// unlabelled free 4-neighbours onto the stack.
   void visit(std::size_t n, Stretch& s) {
-    const int cols = skeleton_.cols;
-    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
-    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
     if (!std::isnan(z_[n])) {
       s.top = std::max(s.top, z_[n]);
       if (z_[n] < s.bottom) {
@@ -63,29 +64,21 @@ class Labeller {
         s.lowest = n;
       }
     }
-    if (i == 0 || j == 0 || i == skeleton_.rows - 1 || j == cols - 1) s.open = true;
-    for (int di = -1; di <= 1; ++di) {
-      for (int dj = -1; dj <= 1; ++dj) {
-        const int ni = i + di;
-        const int nj = j + dj;
-        if ((di == 0 && dj == 0) || ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) {
-          continue;
-        }
-        const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
-                              static_cast<std::size_t>(nj);
-        const std::uint8_t v = skeleton_.px[m];
-        if (v != torvanelle::no_line) {
-          s.low = std::min<int>(s.low, v);
-          s.high = std::max<int>(s.high, v);
-        } else if ((di == 0 || dj == 0) && label_[m] < 0) {
-          label_[m] = label_[n];
-          stack_.push_back(index_.pack(m));
-        }
+    if (neighbours_.on_border(n)) s.open = true;
+    neighbours_.each(n, [&](std::size_t m, int k) {
+      const std::uint8_t v = skeleton_.px[m];
+      if (v != torvanelle::no_line) {
+        s.low = std::min<int>(s.low, v);
+        s.high = std::max<int>(s.high, v);
+      } else if (Neighbours::side(k) && label_[m] < 0) {
+        label_[m] = label_[n];
+        stack_.push_back(index_.pack(m));
       }
-    }
+    });
   }
 
   PixelIndex index_;
+  Neighbours neighbours_;
   const torvanelle::Image& skeleton_;
   const std::vector<float>& z_;
   std::vector<int> label_;

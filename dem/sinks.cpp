@@ -15,9 +15,6 @@
 namespace torvanelle::dem {
 namespace {
 
-constexpr int offsets[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
-                               {0, 1},   {1, -1}, {1, 0},  {1, 1}};
-
 /// A pixel waiting to be flooded from, as one integer that orders like its height: the float's
 /// bits turned so that they sort as the floats do, above the pixel's packed index. Eight bytes
 /// rather than a pair's sixteen, as the queue can hold a good share of the pixels at once.
@@ -98,6 +95,7 @@ class Flood {
         cols_(cols),
         step_(step),
         held_(held),
+        neighbours_(rows, cols),
         closed_(z.size(), 0) {}
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
@@ -131,7 +129,7 @@ class Flood {
   /// The pixel from which the flood reached pixel `n`, or none where it started there.
   std::optional<std::size_t> parent(std::size_t n) const {
     if (closed_[n] < 2) return std::nullopt;
-    const auto& o = offsets[closed_[n] - 2];
+    const auto& o = Neighbours::offsets[closed_[n] - 2];
     const int i = static_cast<int>(n / static_cast<std::size_t>(cols_)) - o[0];
     const int j = static_cast<int>(n % static_cast<std::size_t>(cols_)) - o[1];
     return at(i, j);
@@ -150,14 +148,10 @@ class Flood {
   }
 
   bool on_edge(int i, int j) const {
-    for (const auto& o : offsets) {
-      const int ni = i + o[0];
-      const int nj = j + o[1];
-      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_ || std::isnan(z_[at(ni, nj)])) {
-        return true;
-      }
-    }
-    return false;
+    if (i == 0 || j == 0 || i == rows_ - 1 || j == cols_ - 1) return true;
+    bool edge = false;
+    neighbours_.each(at(i, j), [&](std::size_t m, int) { edge = edge || std::isnan(z_[m]); });
+    return edge;
   }
 
   void close(std::size_t n) {
@@ -166,14 +160,8 @@ class Flood {
   }
 
   void spread(std::size_t n) {
-    const int i = static_cast<int>(n / static_cast<std::size_t>(cols_));
-    const int j = static_cast<int>(n % static_cast<std::size_t>(cols_));
-    for (std::uint8_t k = 0; k < 8; ++k) {
-      const int ni = i + offsets[k][0];
-      const int nj = j + offsets[k][1];
-      if (ni < 0 || nj < 0 || ni >= rows_ || nj >= cols_) continue;
-      const std::size_t m = at(ni, nj);
-      if (closed_[m] || std::isnan(z_[m])) continue;
+    neighbours_.each(n, [&](std::size_t m, int k) {
+      if (closed_[m] || std::isnan(z_[m])) return;
       closed_[m] = static_cast<std::uint8_t>(2 + k);
       // A line's pixel keeps its level: the flood goes on from it as from any lower ground.
       const bool held = held_ != nullptr && held_->px[m] != torvanelle::no_line;
@@ -183,7 +171,7 @@ class Flood {
       } else {
         open_.push(entry(z_[m], index_.pack(m)));
       }
-    }
+    });
   }
 
   PixelIndex index_;
@@ -191,7 +179,8 @@ class Flood {
   int rows_;
   int cols_;
   float step_;
-  const torvanelle::Image* held_;     // pixels never raised, or null
+  const torvanelle::Image* held_;  // pixels never raised, or null
+  Neighbours neighbours_;
   std::vector<std::uint8_t> closed_;  // 0 unreached, 1 a start, 2 + k reached by offset k
   Open open_;                         // reached from below: flooded in order of height
   std::queue<Packed> pit_;            // raised: flooded first, in the order raised
@@ -210,6 +199,7 @@ class Depressions {
         skeleton_(skeleton),
         flood_(flood),
         step_(step),
+        neighbours_(skeleton.rows, skeleton.cols),
         seen_(z.size(), 0) {}
 
   bool seen(std::size_t n) const { return seen_[n] != 0; }
@@ -283,17 +273,9 @@ class Depressions {
 
   template <typename Visit>
   void each_neighbour(std::size_t n, Visit visit) const {
-    const int cols = skeleton_.cols;
-    const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
-    const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
-    for (const auto& o : offsets) {
-      const int a = i + o[0];
-      const int b = j + o[1];
-      if (a < 0 || b < 0 || a >= skeleton_.rows || b >= cols) continue;
-      const std::size_t m = static_cast<std::size_t>(a) * static_cast<std::size_t>(cols) +
-                            static_cast<std::size_t>(b);
+    neighbours_.each(n, [&](std::size_t m, int) {
       if (!std::isnan(z_[m])) visit(m);
-    }
+    });
   }
 
   /// Whether a line pixel beside pixel `n` lies at or below `level`.
@@ -308,25 +290,17 @@ class Depressions {
   /// Visits the pixels of the depression holding `seed` whose mark is `from`, marking each `to`.
   template <typename Visit>
   void walk(std::size_t seed, std::uint8_t from, std::uint8_t to, Visit visit) {
-    const int cols = skeleton_.cols;
     stack_.assign(1, index_.pack(seed));
     seen_[seed] = to;
     while (!stack_.empty()) {
       const std::size_t n = PixelIndex::unpack(stack_.back());
       stack_.pop_back();
       visit(n);
-      const int i = static_cast<int>(n / static_cast<std::size_t>(cols));
-      const int j = static_cast<int>(n % static_cast<std::size_t>(cols));
-      for (const auto& o : offsets) {
-        const int ni = i + o[0];
-        const int nj = j + o[1];
-        if (ni < 0 || nj < 0 || ni >= skeleton_.rows || nj >= cols) continue;
-        const std::size_t m = static_cast<std::size_t>(ni) * static_cast<std::size_t>(cols) +
-                              static_cast<std::size_t>(nj);
-        if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) continue;
+      neighbours_.each(n, [&](std::size_t m, int) {
+        if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) return;
         seen_[m] = to;
         stack_.push_back(index_.pack(m));
-      }
+      });
     }
   }
 
@@ -336,6 +310,7 @@ class Depressions {
   const torvanelle::Image& skeleton_;
   const Flood& flood_;
   float step_;
+  Neighbours neighbours_;
   std::vector<std::uint8_t> seen_;
   std::vector<Packed> stack_;
   std::vector<Packed> pits_;                         // of the depression being settled
