@@ -21,20 +21,25 @@ struct Stretch {
   bool open = false;       // reaches the image's edge
 };
 
+/// The stretches, numbered in the order of their first pixel row by row, and what each holds.
+/// One scan gives each free pixel the label of its free left or upper neighbour (a new one
+/// where it has neither) and joins the two labels where both are free; the smallest label of a
+/// stretch is its first pixel's, so numbering the joined labels in order numbers the stretches
+/// in order. A second scan gathers.
 class Labeller {
  public:
   Labeller(const torvanelle::Image& skeleton, const std::vector<float>& z)
-      : index_(skeleton.px.size()),
-        neighbours_(skeleton.rows, skeleton.cols),
+      : neighbours_(skeleton.rows, skeleton.cols),
         skeleton_(skeleton),
         z_(z),
         label_(skeleton.px.size(), -1) {}
 
   /// Labels every stretch and gathers what each holds.
   void run() {
+    join();
+    number();
     for (std::size_t n = 0; n < label_.size(); ++n) {
-      if (label_[n] >= 0 || skeleton_.px[n] != torvanelle::no_line) continue;
-      flood(n, static_cast<int>(stretches_.size()));
+      if (label_[n] >= 0) gather(n, stretches_[static_cast<std::size_t>(label_[n])]);
     }
   }
 
@@ -42,21 +47,55 @@ class Labeller {
   const std::vector<Stretch>& stretches() const { return stretches_; }
 
  private:
-  /// Fills the stretch holding pixel `seed` with `id`, 4-connected.
-  void flood(std::size_t seed, int id) {
-    stretches_.emplace_back();
-    stack_.push_back(index_.pack(seed));
-    label_[seed] = id;
-    while (!stack_.empty()) {
-      const std::size_t n = PixelIndex::unpack(stack_.back());
-      stack_.pop_back();
-      visit(n, stretches_.back());
+  bool is_free(std::size_t n) const { return skeleton_.px[n] == torvanelle::no_line; }
+
+  int root(int a) {
+    while (joined_[static_cast<std::size_t>(a)] != a) {
+      int& up = joined_[static_cast<std::size_t>(a)];
+      up = joined_[static_cast<std::size_t>(up)];  // halves the way for the next search
+      a = up;
+    }
+    return a;
+  }
+
+  /// Provisional labels, those of one stretch joined under its smallest.
+  void join() {
+    const std::size_t cols = static_cast<std::size_t>(skeleton_.cols);
+    for (std::size_t n = 0; n < label_.size(); ++n) {
+      if (!is_free(n)) continue;
+      const bool left = n % cols != 0 && is_free(n - 1);
+      const bool up = n >= cols && is_free(n - cols);
+      if (!left && !up) {
+        label_[n] = static_cast<int>(joined_.size());
+        joined_.push_back(label_[n]);
+        continue;
+      }
+      label_[n] = left ? label_[n - 1] : label_[n - cols];
+      if (left && up) {
+        const int a = root(label_[n - 1]);
+        const int b = root(label_[n - cols]);
+        joined_[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+      }
     }
   }
 
-  /// Takes pixel `n` into stretch `s`: its value, the lines among its 8 neighbours, and its
-  /// unlabelled free 4-neighbours onto the stack.
-  void visit(std::size_t n, Stretch& s) {
+  /// Each provisional label replaced by its stretch's number. A label always points to a
+  /// smaller one, so in increasing order each finds its root's number already set.
+  void number() {
+    int count = 0;
+    for (std::size_t a = 0; a < joined_.size(); ++a) {
+      const int up = joined_[a];
+      joined_[a] = up == static_cast<int>(a) ? count++ : joined_[static_cast<std::size_t>(up)];
+    }
+    stretches_.resize(static_cast<std::size_t>(count));
+    for (int& label : label_) {
+      if (label >= 0) label = joined_[static_cast<std::size_t>(label)];
+    }
+    joined_ = {};
+  }
+
+  /// Takes pixel `n` into stretch `s`: its value and the lines among its 8 neighbours.
+  void gather(std::size_t n, Stretch& s) {
     if (!std::isnan(z_[n])) {
       s.top = std::max(s.top, z_[n]);
       if (z_[n] < s.bottom) {
@@ -65,25 +104,20 @@ class Labeller {
       }
     }
     if (neighbours_.on_border(n)) s.open = true;
-    neighbours_.each(n, [&](std::size_t m, int k) {
+    neighbours_.each(n, [&](std::size_t m, int) {
       const std::uint8_t v = skeleton_.px[m];
-      if (v != torvanelle::no_line) {
-        s.low = std::min<int>(s.low, v);
-        s.high = std::max<int>(s.high, v);
-      } else if (Neighbours::side(k) && label_[m] < 0) {
-        label_[m] = label_[n];
-        stack_.push_back(index_.pack(m));
-      }
+      if (v == torvanelle::no_line) return;
+      s.low = std::min<int>(s.low, v);
+      s.high = std::max<int>(s.high, v);
     });
   }
 
-  PixelIndex index_;
   Neighbours neighbours_;
   const torvanelle::Image& skeleton_;
   const std::vector<float>& z_;
   std::vector<int> label_;
   std::vector<Stretch> stretches_;
-  std::vector<PixelIndex::Packed> stack_;  // pixels to visit
+  std::vector<int> joined_;  // each provisional label's smaller one in its stretch, or itself
 };
 
 /// The factors by which a single-level stretch's rise and fall are scaled: 1 unless they reach
