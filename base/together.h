@@ -27,6 +27,15 @@ inline void run_together(const std::function<void()>& first, const std::function
   second();
 }
 
+/// Calls rows_from_to(first, last) over rows [0, rows) of a raster of `pixels` pixels, the
+/// upper half of the rows on one core and the lower on the other (`run_together`): for work
+/// whose rows write nothing that another row reads.
+inline void by_halves(int rows, std::size_t pixels,
+                      const std::function<void(int, int)>& rows_from_to) {
+  const int half = rows / 2;
+  run_together([&] { rows_from_to(0, half); }, [&] { rows_from_to(half, rows); }, pixels);
+}
+
 /// Lets another thread run while this one waits for it.
 void pause_briefly();
 

@@ -100,10 +100,23 @@ class Flood {
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
   void seed(const std::vector<std::size_t>& outlets) {
+    // Row by row: whether each column of the three rows round it holds a NaN or leaves the
+    // raster, then whether one of the three columns round a pixel does.
+    std::vector<std::uint8_t> column(static_cast<std::size_t>(cols_));
     for (int i = 0; i < rows_; ++i) {
+      const bool border = i == 0 || i == rows_ - 1;
+      for (int j = 0; j < cols_; ++j) {
+        column[static_cast<std::size_t>(j)] =
+            border || std::isnan(z_[at(i - 1, j)]) || std::isnan(z_[at(i + 1, j)]);
+      }
       for (int j = 0; j < cols_; ++j) {
         const std::size_t n = at(i, j);
-        if (!std::isnan(z_[n]) && on_edge(i, j)) close(n);
+        if (std::isnan(z_[n])) continue;
+        const bool edge = j == 0 || j == cols_ - 1 || column[static_cast<std::size_t>(j - 1)] ||
+                          column[static_cast<std::size_t>(j)] ||
+                          column[static_cast<std::size_t>(j + 1)] || std::isnan(z_[n - 1]) ||
+                          std::isnan(z_[n + 1]);
+        if (edge) close(n);
       }
     }
     for (std::size_t n : outlets) {

@@ -272,53 +272,71 @@ PlateGrid coarsen(const PlateGrid& fine) {
   const std::size_t n = static_cast<std::size_t>(coarse.rows) * coarse.cols;
   coarse.z.assign(n, 0.0f);
   coarse.fixed.assign(n, std::numeric_limits<float>::quiet_NaN());
-  for (int i = 0; i < coarse.rows; ++i) {
-    for (int j = 0; j < coarse.cols; ++j) {
-      double sum = 0;
-      int count = 0;
-      bool held = false;
-      for (int k = 0; k < 4; ++k) {
-        const int fi = 2 * i + k / 2;
-        const int fj = 2 * j + k % 2;
-        if (!inside(fine, fi, fj)) continue;
-        const std::size_t at = index(fine, fi, fj);
-        held = held || !std::isnan(fine.fixed[at]);
-        sum += fine.z[at];
-        ++count;
+  by_halves(coarse.rows, n, [&](int first, int last) {
+    for (int i = first; i < last; ++i) {
+      for (int j = 0; j < coarse.cols; ++j) {
+        double sum = 0;
+        int count = 0;
+        bool held = false;
+        for (int k = 0; k < 4; ++k) {
+          const int fi = 2 * i + k / 2;
+          const int fj = 2 * j + k % 2;
+          if (!inside(fine, fi, fj)) continue;
+          const std::size_t at = index(fine, fi, fj);
+          held = held || !std::isnan(fine.fixed[at]);
+          sum += fine.z[at];
+          ++count;
+        }
+        const float mean = static_cast<float>(sum / count);
+        coarse.z[index(coarse, i, j)] = mean;
+        if (held) coarse.fixed[index(coarse, i, j)] = mean;
       }
-      const float mean = static_cast<float>(sum / count);
-      coarse.z[index(coarse, i, j)] = mean;
-      if (held) coarse.fixed[index(coarse, i, j)] = mean;
     }
-  }
+  });
   return coarse;
+}
+
+/// Where fine row or column k falls between coarse ones: the coarse pixel before it, the one
+/// after (the same at the grid's ends) and the share of the one after.
+struct Between {
+  int before = 0;
+  int after = 0;
+  double share = 0;
+};
+
+Between between(int k, int coarse_count) {
+  const double x = std::clamp((k - 0.5) / 2, 0.0, coarse_count - 1.0);
+  Between b;
+  b.before = std::min(static_cast<int>(x), std::max(coarse_count - 2, 0));
+  b.after = std::min(b.before + 1, coarse_count - 1);
+  b.share = x - b.before;
+  return b;
 }
 
 /// Sets `fine`'s free pixels by bilinear interpolation of `coarse`, whose pixel (i, j) is
 /// centred on fine position (2i + 0.5, 2j + 0.5); held pixels take their value.
 void prolong(const PlateGrid& coarse, PlateGrid& fine) {
-  for (int i = 0; i < fine.rows; ++i) {
-    const double y = std::clamp((i - 0.5) / 2, 0.0, coarse.rows - 1.0);
-    const int i0 = std::min(static_cast<int>(y), std::max(coarse.rows - 2, 0));
-    const int i1 = std::min(i0 + 1, coarse.rows - 1);
-    const double fy = y - i0;
-    for (int j = 0; j < fine.cols; ++j) {
-      const std::size_t at = index(fine, i, j);
-      if (!std::isnan(fine.fixed[at])) {
-        fine.z[at] = fine.fixed[at];
-        continue;
+  std::vector<Between> columns(static_cast<std::size_t>(fine.cols));
+  for (int j = 0; j < fine.cols; ++j)
+    columns[static_cast<std::size_t>(j)] = between(j, coarse.cols);
+  by_halves(fine.rows, fine.z.size(), [&](int first, int last) {
+    for (int i = first; i < last; ++i) {
+      const Between y = between(i, coarse.rows);
+      for (int j = 0; j < fine.cols; ++j) {
+        const std::size_t at = index(fine, i, j);
+        if (!std::isnan(fine.fixed[at])) {
+          fine.z[at] = fine.fixed[at];
+          continue;
+        }
+        const Between& x = columns[static_cast<std::size_t>(j)];
+        const double top = (1 - x.share) * coarse.z[index(coarse, y.before, x.before)] +
+                           x.share * coarse.z[index(coarse, y.before, x.after)];
+        const double bottom = (1 - x.share) * coarse.z[index(coarse, y.after, x.before)] +
+                              x.share * coarse.z[index(coarse, y.after, x.after)];
+        fine.z[at] = static_cast<float>((1 - y.share) * top + y.share * bottom);
       }
-      const double x = std::clamp((j - 0.5) / 2, 0.0, coarse.cols - 1.0);
-      const int j0 = std::min(static_cast<int>(x), std::max(coarse.cols - 2, 0));
-      const int j1 = std::min(j0 + 1, coarse.cols - 1);
-      const double fx = x - j0;
-      const double top =
-          (1 - fx) * coarse.z[index(coarse, i0, j0)] + fx * coarse.z[index(coarse, i0, j1)];
-      const double bottom =
-          (1 - fx) * coarse.z[index(coarse, i1, j0)] + fx * coarse.z[index(coarse, i1, j1)];
-      fine.z[at] = static_cast<float>((1 - fy) * top + fy * bottom);
     }
-  }
+  });
 }
 
 /// The coarsest grid: relaxed from its guess until it settles.
