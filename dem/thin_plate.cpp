@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
+#include <span>
 #include <utility>
 
 #include "base/together.h"
@@ -202,55 +203,83 @@ inline float rest_of(const float* z, std::ptrdiff_t j, std::ptrdiff_t w, float c
          c3 * (z[j + 2] + z[j - 2 * w] + z[j + 2 * w]);
 }
 
+/// The stencil's weights for `plate`.
+struct Weights {
+  float c1, c2, c3, den;
+  explicit Weights(const Plate& plate) {
+    const float p = static_cast<float>(1 - plate.tension);
+    const float t = static_cast<float>(plate.tension);
+    c1 = side.of(p, t);
+    c2 = diagonal.of(p, t);
+    c3 = apart.of(p, t);
+    den = own.of(p, t);
+  }
+};
+
 /// Relaxes the pixels of row i from column `from` to `to` (exclusive) with the interior
-/// stencil; every pixel there has its 13-pixel neighbourhood in the grid. Held exactly, a
-/// pixel's update is a_j + b_j v_{j-1} + c_j v_{j-2}, v being the values just set to its left:
-/// a, b and c are computed over the whole row first (b = c = 0 and a the value itself where it
-/// is held), which leaves one product and one sum a pixel in the sequential part.
-float relax_interior(PlateGrid& g, int i, int from, int to, const Plate& plate, float omega,
-                     RowWork& work) {
-  const float p = static_cast<float>(1 - plate.tension);
-  const float t = static_cast<float>(plate.tension);
-  const float c1 = side.of(p, t);
-  const float c2 = diagonal.of(p, t);
-  const float c3 = apart.of(p, t);
-  const float den = own.of(p, t);
+/// stencil, some held at a finite weight; every pixel there has its 13-pixel neighbourhood in
+/// the grid.
+float relax_interior_loosely(PlateGrid& g, int i, int from, int to, const Plate& plate, float omega,
+                             RowWork& work) {
+  const Weights k(plate);
   const std::ptrdiff_t w = g.cols;
   float* z = g.z.data() + index(g, i, 0);
   const float* fixed = g.fixed.data() + index(g, i, 0);
+  work.a.resize(static_cast<std::size_t>(g.cols));
+  float* a = work.a.data();
+  const float weight = static_cast<float>(plate.hold);
+  for (int j = from; j < to; ++j)
+    a[j] = rest_of(z, j, w, k.c1, k.c2, k.c3);
+  float change = 0;
+  for (int j = from; j < to; ++j) {
+    const float sum = a[j] + k.c1 * z[j - 1] + k.c3 * z[j - 2];
+    const float v = std::isnan(fixed[j]) ? z[j] + omega * (sum / k.den - z[j])
+                                         : (sum + weight * fixed[j]) / (k.den + weight);
+    change = std::max(change, std::abs(v - z[j]));
+    z[j] = v;
+  }
+  return change;
+}
+
+/// The first part of relaxing the pixels of row i from column `from` to `to` (exclusive) with
+/// the interior stencil, held exactly; every pixel there has its 13-pixel neighbourhood in the
+/// grid. A pixel's update is a_j + b_j v_{j-1} + c_j v_{j-2}, v being the values just set to
+/// its left: a, b and c are found here over the whole row (b = c = 0 and a the value itself
+/// where it is held), which leaves one product and one sum a pixel to `finish_interior`.
+void prepare_interior(const PlateGrid& g, int i, int from, int to, const Plate& plate, float omega,
+                      RowWork& work) {
+  const Weights k(plate);
+  const std::ptrdiff_t w = g.cols;
+  const float* z = g.z.data() + index(g, i, 0);
+  const float* fixed = g.fixed.data() + index(g, i, 0);
   const std::size_t cols = static_cast<std::size_t>(g.cols);
   work.a.resize(cols);
-  float* a = work.a.data();
-  float change = 0;
-  if (!std::isinf(plate.hold)) {
-    const float weight = static_cast<float>(plate.hold);
-    for (int j = from; j < to; ++j)
-      a[j] = rest_of(z, j, w, c1, c2, c3);
-    for (int j = from; j < to; ++j) {
-      const float sum = a[j] + c1 * z[j - 1] + c3 * z[j - 2];
-      const float v = std::isnan(fixed[j]) ? z[j] + omega * (sum / den - z[j])
-                                           : (sum + weight * fixed[j]) / (den + weight);
-      change = std::max(change, std::abs(v - z[j]));
-      z[j] = v;
-    }
-    return change;
-  }
   work.b.resize(cols);
   work.c.resize(cols);
+  float* a = work.a.data();
   float* b = work.b.data();
   float* c = work.c.data();
-  const float step = omega / den;
+  const float step = omega / k.den;
   // Two loops without a branch, which the compiler turns into vector instructions.
   for (int j = from; j < to; ++j)
-    a[j] = rest_of(z, j, w, c1, c2, c3);
+    a[j] = rest_of(z, j, w, k.c1, k.c2, k.c3);
   for (int j = from; j < to; ++j) {
     const bool free = fixed[j] != fixed[j];  // NaN
     a[j] = free ? (1 - omega) * z[j] + step * a[j] : z[j];
-    b[j] = free ? step * c1 : 0.0f;
-    c[j] = free ? step * c3 : 0.0f;
+    b[j] = free ? step * k.c1 : 0.0f;
+    c[j] = free ? step * k.c3 : 0.0f;
   }
+}
+
+/// The pixels' updates in order along the row, from what `prepare_interior` found.
+float finish_interior(PlateGrid& g, int i, int from, int to, const RowWork& work) {
+  float* z = g.z.data() + index(g, i, 0);
+  const float* a = work.a.data();
+  const float* b = work.b.data();
+  const float* c = work.c.data();
   float left = z[from - 1];
   float further = z[from - 2];
+  float change = 0;
   for (int j = from; j < to; ++j) {
     const float v = a[j] + c[j] * further + b[j] * left;
     change = std::max(change, std::abs(v - z[j]));
@@ -259,6 +288,32 @@ float relax_interior(PlateGrid& g, int i, int from, int to, const Plate& plate, 
     left = v;
   }
   return change;
+}
+
+/// `finish_interior` on two rows at once, in one loop: each row's chain of updates runs while
+/// the other's waits for its last product.
+void finish_interiors(PlateGrid& g, int i, int k, int from, int to, const RowWork& wi,
+                      const RowWork& wk) {
+  float* zi = g.z.data() + index(g, i, 0);
+  float* zk = g.z.data() + index(g, k, 0);
+  float left_i = zi[from - 1];
+  float further_i = zi[from - 2];
+  float left_k = zk[from - 1];
+  float further_k = zk[from - 2];
+  for (int j = from; j < to; ++j) {
+    const float vi = wi.a[static_cast<std::size_t>(j)] +
+                     wi.c[static_cast<std::size_t>(j)] * further_i +
+                     wi.b[static_cast<std::size_t>(j)] * left_i;
+    const float vk = wk.a[static_cast<std::size_t>(j)] +
+                     wk.c[static_cast<std::size_t>(j)] * further_k +
+                     wk.b[static_cast<std::size_t>(j)] * left_k;
+    zi[j] = vi;
+    zk[j] = vk;
+    further_i = left_i;
+    left_i = vi;
+    further_k = left_k;
+    left_k = vk;
+  }
 }
 
 /// The grid halved: each pixel covers up to 2×2 of `fine` and starts at the mean of their
@@ -385,18 +440,11 @@ class SweepWork {
   double next_ = 0.01;
 };
 
-/// Relaxes row i of a sweep (see `relax`); `rest` is working space. Reads rows i - 2 to i + 2.
-float relax_row(PlateGrid& g, int i, const Plate& plate, float omega, RowWork& rest) {
-  const bool border_row = i < 2 || i >= g.rows - 2 || g.cols < 5;
-  const int inner_from = border_row ? g.cols : 2;
-  const int inner_to = border_row ? g.cols : std::max(g.cols - 2, 2);
+/// Relaxes the pixels of row i from column `from` to `to` (exclusive) one by one, with the
+/// terms that lie in the grid.
+float relax_edge(PlateGrid& g, int i, int from, int to, const Plate& plate) {
   float change = 0;
-  for (int j = 0; j < g.cols; ++j) {
-    if (j == inner_from) {
-      change = std::max(change, relax_interior(g, i, inner_from, inner_to, plate, omega, rest));
-      j = inner_to - 1;
-      continue;
-    }
+  for (int j = from; j < to; ++j) {
     const std::size_t at = index(g, i, j);
     if (!std::isnan(g.fixed[at]) && std::isinf(plate.hold)) continue;
     const float v = edge_update(g, i, j, plate.tension, plate.hold);
@@ -404,6 +452,69 @@ float relax_row(PlateGrid& g, int i, const Plate& plate, float omega, RowWork& r
     g.z[at] = v;
   }
   return change;
+}
+
+/// Whether row i's pixels two or more from the grid's sides have their 13-pixel
+/// neighbourhoods in the grid.
+bool has_interior(const PlateGrid& g, int i) { return i >= 2 && i < g.rows - 2 && g.cols >= 5; }
+
+/// Relaxes row i of a sweep (see `relax`); `work` is working space. Reads rows i - 2 to i + 2.
+float relax_row(PlateGrid& g, int i, const Plate& plate, float omega, RowWork& work) {
+  if (!has_interior(g, i)) return relax_edge(g, i, 0, g.cols, plate);
+  float change = relax_edge(g, i, 0, 2, plate);
+  if (std::isinf(plate.hold)) {
+    prepare_interior(g, i, 2, g.cols - 2, plate, omega, work);
+    change = std::max(change, finish_interior(g, i, 2, g.cols - 2, work));
+  } else {
+    change = std::max(change, relax_interior_loosely(g, i, 2, g.cols - 2, plate, omega, work));
+  }
+  return std::max(change, relax_edge(g, i, g.cols - 2, g.cols, plate));
+}
+
+/// Row i of one sweep and row k of the next, three rows or more above it, as `relax_row` on
+/// each: neither reads a row that the other writes, so their interiors are relaxed together.
+void relax_two_rows(PlateGrid& g, int i, float omega_i, RowWork& wi, int k, float omega_k,
+                    RowWork& wk, const Plate& plate) {
+  if (!std::isinf(plate.hold) || !has_interior(g, i) || !has_interior(g, k)) {
+    relax_row(g, i, plate, omega_i, wi);
+    relax_row(g, k, plate, omega_k, wk);
+    return;
+  }
+  relax_edge(g, i, 0, 2, plate);
+  relax_edge(g, k, 0, 2, plate);
+  prepare_interior(g, i, 2, g.cols - 2, plate, omega_i, wi);
+  prepare_interior(g, k, 2, g.cols - 2, plate, omega_k, wk);
+  finish_interiors(g, i, k, 2, g.cols - 2, wi, wk);
+  relax_edge(g, i, g.cols - 2, g.cols, plate);
+  relax_edge(g, k, g.cols - 2, g.cols, plate);
+}
+
+/// Runs `count` (1 or 2) sweeps from number `first` of `omegas`, the second three rows behind
+/// the first; before each row of the first, waits for `ready` to count the rows it reads of
+/// the sweep before (when `wait`), and counts in `done` the rows of the last that are done.
+void run_sweeps(PlateGrid& g, const Plate& plate, std::span<const float> omegas, int first,
+                int count, bool wait, std::atomic<int>& ready, std::atomic<int>& done) {
+  RowWork wa;
+  RowWork wb;
+  const int lag = 3 * (count - 1);
+  for (int t = 0; t < g.rows + lag; ++t) {
+    const int a = t;
+    const int b = t - 3;
+    if (wait && a < g.rows) {
+      while (ready.load(std::memory_order_acquire) < std::min(a + 3, g.rows))
+        pause_briefly();
+    }
+    const float oa = omegas[static_cast<std::size_t>(first)];
+    if (count == 2 && a < g.rows && b >= 0) {
+      relax_two_rows(g, a, oa, wa, b, omegas[static_cast<std::size_t>(first) + 1], wb, plate);
+    } else if (a < g.rows) {
+      relax_row(g, a, plate, oa, wa);
+    } else if (count == 2 && b >= 0) {
+      relax_row(g, b, plate, omegas[static_cast<std::size_t>(first) + 1], wb);
+    }
+    done.store(std::min(count == 2 ? std::max(t - 2, 0) : t + 1, g.rows),
+               std::memory_order_release);
+  }
 }
 
 }  // namespace
@@ -416,24 +527,18 @@ float relax(PlateGrid& g, const Plate& plate, float omega) {
   return change;
 }
 
-void relax_pair(PlateGrid& g, const Plate& plate, float first, float second) {
-  std::atomic<int> done{0};  // rows of the first sweep done
-  const auto lead = [&] {
-    RowWork rest;
-    for (int i = 0; i < g.rows; ++i) {
-      relax_row(g, i, plate, first, rest);
-      done.store(i + 1, std::memory_order_release);
-    }
-  };
-  const auto follow = [&] {
-    RowWork rest;
-    for (int i = 0; i < g.rows; ++i) {
-      while (done.load(std::memory_order_acquire) < std::min(i + 3, g.rows))
-        pause_briefly();
-      relax_row(g, i, plate, second, rest);
-    }
-  };
-  run_together(lead, follow);
+void relax_sweeps(PlateGrid& g, const Plate& plate, std::span<const float> omegas) {
+  const int n = static_cast<int>(omegas.size());
+  if (n == 1) {
+    relax(g, plate, omegas[0]);
+    return;
+  }
+  const int lead = (n + 1) / 2;
+  std::atomic<int> none{0};
+  std::atomic<int> lead_done{0};  // rows of the lead's last sweep done
+  std::atomic<int> follow_done{0};
+  run_together([&] { run_sweeps(g, plate, omegas, 0, lead, false, none, lead_done); },
+               [&] { run_sweeps(g, plate, omegas, lead, n - lead, true, lead_done, follow_done); });
 }
 
 void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress) {
@@ -460,15 +565,15 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
     coarser.pop_back();
     const int sweeps = sweeps_at(static_cast<int>(level));
     const auto omega = [&](int s) { return s < sweeps - plain_sweeps ? over_relaxation : 1.0f; };
-    const bool paired = two_cores() && fine.rows >= 64;
-    for (int s = 0; s < sweeps; s += paired ? 2 : 1) {
-      if (paired && s + 1 < sweeps) {
-        relax_pair(fine, plate, omega(s), omega(s + 1));
+    const int together = two_cores() && fine.rows >= 64 ? 4 : 1;
+    for (int s = 0; s < sweeps; s += together) {
+      float omegas[4];
+      const int count = std::min(together, sweeps - s);
+      for (int k = 0; k < count; ++k)
+        omegas[k] = omega(s + k);
+      relax_sweeps(fine, plate, std::span<const float>(omegas, static_cast<std::size_t>(count)));
+      for (int k = 0; k < count; ++k)
         work.swept(fine);
-      } else {
-        relax(fine, plate, omega(s));
-      }
-      work.swept(fine);
     }
   }
   progress.at(1);

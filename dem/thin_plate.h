@@ -2,6 +2,7 @@
 #pragma once
 
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "base/progress.h"
@@ -45,9 +46,10 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
 /// 1 to below 2). Returns the largest change.
 float relax(PlateGrid& grid, const Plate& plate, float over_relaxation);
 
-/// Two sweeps, as `relax` with `first` and then with `second` over-relaxation, bit for bit, the
-/// second on another core (when there is one) three rows behind the first: a row of the second
-/// reads only rows the first has done, and the first never reads a row the second has changed.
-void relax_pair(PlateGrid& grid, const Plate& plate, float first, float second);
+/// One to four sweeps, as `relax` with each of `over_relaxations` in turn, bit for bit: each
+/// sweep three rows behind the one before, the first half on another core (when there is one),
+/// the second on the calling thread, and each core's two relaxed row by row together, as no
+/// row of one reads a row that the other changes.
+void relax_sweeps(PlateGrid& grid, const Plate& plate, std::span<const float> over_relaxations);
 
 }  // namespace torvanelle::dem
