@@ -169,28 +169,19 @@ class Guide {
 
   /// 3 or 4 at each pixel of a stretch of two levels or more beside (or diagonal to) a line of
   /// its lowest or highest level, `far` elsewhere.
+  /// Found from the line pixels, the few, each seeding the free pixels round it.
   std::vector<Distance> seeds(const std::vector<Stretch>& stretches, bool highest) const {
-    const int rows = skeleton_.rows;
-    const int cols = skeleton_.cols;
+    const Neighbours neighbours(skeleton_.rows, skeleton_.cols);
     std::vector<Distance> d(labels_.size(), far);
-    for (int i = 0; i < rows; ++i) {
-      for (int j = 0; j < cols; ++j) {
-        const std::size_t n = index(i, j);
-        if (labels_[n] < 0) continue;
-        const Stretch& s = stretches[static_cast<std::size_t>(labels_[n])];
-        if (s.high < 0 || s.low == s.high) continue;
-        const int level = highest ? s.high : s.low;
-        for (int di = -1; di <= 1; ++di) {
-          for (int dj = -1; dj <= 1; ++dj) {
-            const int a = i + di;
-            const int b = j + dj;
-            if (a < 0 || b < 0 || a >= rows || b >= cols || skeleton_.px[index(a, b)] != level) {
-              continue;
-            }
-            d[n] = std::min<Distance>(d[n], di != 0 && dj != 0 ? 4 : 3);
-          }
-        }
-      }
+    for (std::size_t n = 0; n < labels_.size(); ++n) {
+      const int level = skeleton_.px[n];
+      if (level == torvanelle::no_line) continue;
+      neighbours.each(n, [&](std::size_t m, int k) {
+        if (labels_[m] < 0) return;
+        const Stretch& s = stretches[static_cast<std::size_t>(labels_[m])];
+        if (s.low == s.high || level != (highest ? s.high : s.low)) return;
+        d[m] = std::min<Distance>(d[m], Neighbours::side(k) ? 3 : 4);
+      });
     }
     return d;
   }
@@ -275,20 +266,23 @@ std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, con
   }
   const std::vector<int>& labels = labeller.labels();
   const Guide guide(skeleton, labels, stretches);
-  for (std::size_t n = 0; n < z.size(); ++n) {
-    if (labels[n] < 0 || std::isnan(z[n])) continue;
-    const Stretch& s = stretches[static_cast<std::size_t>(labels[n])];
-    if (s.high < 0) continue;  // touches no line
-    const double low = levels.of(static_cast<std::uint8_t>(s.low));
-    if (s.low != s.high) {
-      const double high = levels.of(static_cast<std::uint8_t>(s.high));
-      z[n] = static_cast<float>(towards_guide(z[n], guide.at(n, low, high), low, high));
-      continue;
+  const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
+  by_halves(skeleton.rows, z.size(), [&](int first, int last) {
+    for (std::size_t n = first * cols; n < last * cols; ++n) {
+      if (labels[n] < 0 || std::isnan(z[n])) continue;
+      const Stretch& s = stretches[static_cast<std::size_t>(labels[n])];
+      if (s.high < 0) continue;  // touches no line
+      const double low = levels.of(static_cast<std::uint8_t>(s.low));
+      if (s.low != s.high) {
+        const double high = levels.of(static_cast<std::uint8_t>(s.high));
+        z[n] = static_cast<float>(towards_guide(z[n], guide.at(n, low, high), low, high));
+        continue;
+      }
+      const Scale& k = scales[static_cast<std::size_t>(labels[n])];
+      const double d = z[n] - low;
+      z[n] = static_cast<float>(low + d * (d > 0 ? k.up : k.down));
     }
-    const Scale& k = scales[static_cast<std::size_t>(labels[n])];
-    const double d = z[n] - low;
-    z[n] = static_cast<float>(low + d * (d > 0 ? k.up : k.down));
-  }
+  });
   std::vector<std::size_t> pits;
   for (const Stretch& s : stretches) {
     if (s.high >= 0 && s.low == s.high && !s.open &&

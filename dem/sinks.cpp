@@ -224,7 +224,8 @@ class Depressions {
     bool keep = false;
     pits_.clear();
     walk(seed, 0, 1, [&](std::size_t n) {
-      keep = keep || beside_line_below(n, filled_[n] - drawn_depth);
+      if (keep) return;  // the pits of a depression kept are not needed
+      keep = beside_line_below(n, filled_[n] - drawn_depth);
       if (is_pit(n)) pits_.push_back(index_.pack(n));
     });
     if (keep) return;
