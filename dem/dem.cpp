@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/together.h"
 #include "dem/gradient.h"
 #include "dem/hull.h"
 #include "dem/pixel_index.h"
@@ -55,12 +56,14 @@ std::vector<float> plate_surface(const torvanelle::Image& skeleton, const Levels
   grid.cols = skeleton.cols;
   grid.z = gradient_surface(skeleton, levels);
   progress.at(guess_share);
-  grid.fixed.assign(skeleton.px.size(), nodata);
-  for (std::size_t n = 0; n < skeleton.px.size(); ++n) {
-    if (skeleton.px[n] != torvanelle::no_line) {
-      grid.fixed[n] = static_cast<float>(levels.of(skeleton.px[n]));
+  grid.fixed.resize(skeleton.px.size());
+  const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
+  by_halves(skeleton.rows, skeleton.px.size(), [&](int first, int last) {
+    for (std::size_t n = first * cols; n < last * cols; ++n) {
+      const std::uint8_t v = skeleton.px[n];
+      grid.fixed[n] = v == torvanelle::no_line ? nodata : static_cast<float>(levels.of(v));
     }
-  }
+  });
   solve_thin_plate(grid, plate, progress.part(guess_share, 1));
   return std::move(grid.z);
 }

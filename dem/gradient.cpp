@@ -37,21 +37,24 @@ std::vector<float> gradient_surface(const torvanelle::Image& skeleton, const Lev
       skeleton.px.size());
   // The result takes the even distances' place.
   std::vector<float>& z = even;
-  for (std::size_t n = 0; n < z.size(); ++n) {
-    if (even_label[n] == no_label && odd_label[n] == no_label) {
-      z[n] = nodata;
-    } else if (odd_label[n] == no_label) {
-      z[n] = static_cast<float>(levels.of(even_label[n]));
-    } else if (even_label[n] == no_label) {
-      z[n] = static_cast<float>(levels.of(odd_label[n]));
-    } else {
-      const double da = std::sqrt(static_cast<double>(even[n]));
-      const double db = std::sqrt(static_cast<double>(odd[n]));
-      const double za = levels.of(even_label[n]);
-      const double zb = levels.of(odd_label[n]);
-      z[n] = static_cast<float>(da + db > 0 ? (za * db + zb * da) / (da + db) : za);
+  const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
+  by_halves(skeleton.rows, z.size(), [&](int first, int last) {
+    for (std::size_t n = first * cols; n < last * cols; ++n) {
+      if (even_label[n] == no_label && odd_label[n] == no_label) {
+        z[n] = nodata;
+      } else if (odd_label[n] == no_label) {
+        z[n] = static_cast<float>(levels.of(even_label[n]));
+      } else if (even_label[n] == no_label) {
+        z[n] = static_cast<float>(levels.of(odd_label[n]));
+      } else {
+        const double da = std::sqrt(static_cast<double>(even[n]));
+        const double db = std::sqrt(static_cast<double>(odd[n]));
+        const double za = levels.of(even_label[n]);
+        const double zb = levels.of(odd_label[n]);
+        z[n] = static_cast<float>(da + db > 0 ? (za * db + zb * da) / (da + db) : za);
+      }
     }
-  }
+  });
   return even;
 }
 
