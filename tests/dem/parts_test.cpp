@@ -206,7 +206,7 @@ TEST_P(BoundByRegions, ClampsOrScales) {
     z[n] = skeleton.px[n] == no_line ? c.value : static_cast<float>(skeleton.px[n]);
   }
   const std::vector<std::size_t> pits = dem::bound_by_regions(skeleton, {0, 1}, z);
-  EXPECT_FLOAT_EQ(z[2 * 5 + 2], c.expected);
+  EXPECT_FLOAT_EQ(z[static_cast<std::size_t>(2 * skeleton.cols + 2)], c.expected);
   EXPECT_EQ(pits.size(), c.pits);
 }
 
@@ -221,6 +221,12 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"SummitKept", ring3, 3.5f, 3.5f, 0},
         // A fall inside it is a pit the contours draw.
         BoundCase{"PitScaled", ring3, -1, 3 - dem::single_level_reach, 1},
+        // One pit, however many arms the stretch has above where they join.
+        BoundCase{"PitOfThreeArms",
+                  {"3333333", "3.3.3.3", "3...3.3", "3.....3", "3333333"},
+                  -1,
+                  3 - dem::single_level_reach,
+                  1},
         // Between levels 3 and 4, beyond either: the guide, here halfway (two pixels from each
         // line), rather than flat on the level.
         BoundCase{"Above", two_levels, 9, 3.5f, 0}, BoundCase{"Below", two_levels, 1, 3.5f, 0},
