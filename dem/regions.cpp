@@ -39,7 +39,11 @@ class Labeller {
     join();
     number();
     for (std::size_t n = 0; n < label_.size(); ++n) {
-      if (label_[n] >= 0) gather(n, stretches_[static_cast<std::size_t>(label_[n])]);
+      if (label_[n] >= 0) {
+        gather(n, stretches_[static_cast<std::size_t>(label_[n])]);
+      } else {
+        touch(n);
+      }
     }
   }
 
@@ -94,7 +98,7 @@ class Labeller {
     joined_ = {};
   }
 
-  /// Takes pixel `n` into stretch `s`: its value and the lines among its 8 neighbours.
+  /// Takes free pixel `n` into stretch `s`: its value and whether it lies on the edge.
   void gather(std::size_t n, Stretch& s) {
     if (!std::isnan(z_[n])) {
       s.top = std::max(s.top, z_[n]);
@@ -104,11 +108,17 @@ class Labeller {
       }
     }
     if (neighbours_.on_border(n)) s.open = true;
+  }
+
+  /// Takes line pixel `n`'s number into the stretches of its 8 neighbours (lines are the few
+  /// pixels: cheaper than each free pixel looking round for lines).
+  void touch(std::size_t n) {
+    const int v = skeleton_.px[n];
     neighbours_.each(n, [&](std::size_t m, int) {
-      const std::uint8_t v = skeleton_.px[m];
-      if (v == torvanelle::no_line) return;
-      s.low = std::min<int>(s.low, v);
-      s.high = std::max<int>(s.high, v);
+      if (label_[m] < 0) return;
+      Stretch& s = stretches_[static_cast<std::size_t>(label_[m])];
+      s.low = std::min(s.low, v);
+      s.high = std::max(s.high, v);
     });
   }
 

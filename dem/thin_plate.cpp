@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
@@ -260,14 +262,21 @@ void prepare_interior(const PlateGrid& g, int i, int from, int to, const Plate& 
   float* b = work.b.data();
   float* c = work.c.data();
   const float step = omega / k.den;
-  // Two loops without a branch, which the compiler turns into vector instructions.
+  // Two loops without a branch, which the compiler turns into vector instructions: free or
+  // held is told by the bits of `fixed` (all ones where it is NaN, the pixel free) and each
+  // value chosen by them, as a float comparison or choice here would be a branch.
   for (int j = from; j < to; ++j)
     a[j] = rest_of(z, j, w, k.c1, k.c2, k.c3);
+  const std::uint32_t b_free = std::bit_cast<std::uint32_t>(step * k.c1);
+  const std::uint32_t c_free = std::bit_cast<std::uint32_t>(step * k.c3);
   for (int j = from; j < to; ++j) {
-    const bool free = fixed[j] != fixed[j];  // NaN
-    a[j] = free ? (1 - omega) * z[j] + step * a[j] : z[j];
-    b[j] = free ? step * k.c1 : 0.0f;
-    c[j] = free ? step * k.c3 : 0.0f;
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(fixed[j]) & 0x7fff'ffffu;
+    const std::uint32_t free = 0u - static_cast<std::uint32_t>(bits > 0x7f80'0000u);
+    const float moved = (1 - omega) * z[j] + step * a[j];
+    a[j] = std::bit_cast<float>((std::bit_cast<std::uint32_t>(moved) & free) |
+                                (std::bit_cast<std::uint32_t>(z[j]) & ~free));
+    b[j] = std::bit_cast<float>(b_free & free);
+    c[j] = std::bit_cast<float>(c_free & free);
   }
 }
 
