@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dem/distance.h"
@@ -254,6 +255,44 @@ TEST(PixelIndex, PacksFewerThan2To32Pixels) {
   EXPECT_THROW(dem::PixelIndex{limit}, std::length_error);
   const dem::PixelIndex index(limit - 1);
   EXPECT_EQ(dem::PixelIndex::unpack(index.pack(limit - 2)), limit - 2);
+}
+
+// A pixel's neighbours by index, against the raster's bounds tested one by one: on rasters one
+// pixel wide or tall, and on every pixel, the edge rows and columns among them.
+TEST(Neighbours, EachInTheRasterInOrderAndTheBorder) {
+  for (const auto& [rows, cols] : {std::pair{1, 1}, {1, 5}, {5, 1}, {2, 2}, {3, 4}, {6, 5}}) {
+    const dem::Neighbours neighbours(rows, cols);
+    for (int i = 0; i < rows; ++i) {
+      for (int j = 0; j < cols; ++j) {
+        const std::size_t n = static_cast<std::size_t>(i * cols + j);
+        std::vector<std::pair<std::size_t, int>> got, want;
+        neighbours.each(n, [&](std::size_t m, int k) { got.emplace_back(m, k); });
+        for (int k = 0; k < 8; ++k) {
+          const int a = i + dem::Neighbours::offsets[k][0];
+          const int b = j + dem::Neighbours::offsets[k][1];
+          if (a >= 0 && b >= 0 && a < rows && b < cols) {
+            want.emplace_back(static_cast<std::size_t>(a * cols + b), k);
+          }
+        }
+        EXPECT_EQ(got, want) << rows << "x" << cols << " pixel " << n;
+        EXPECT_EQ(neighbours.on_border(n), i == 0 || j == 0 || i == rows - 1 || j == cols - 1);
+      }
+    }
+  }
+}
+
+// A pixel beside a NaN, on any of its eight sides, is on the model's edge and drains there; with
+// no NaN it is raised.
+TEST(FillSinks, APixelBesideANaNOnAnySideDrains) {
+  for (int k = -1; k < 8; ++k) {
+    std::vector<float> z = bowl(5, 2, 7);
+    if (k >= 0) {
+      z[static_cast<std::size_t>((3 + dem::Neighbours::offsets[k][0]) * 7 + 3 +
+                                 dem::Neighbours::offsets[k][1])] = nan;
+    }
+    dem::fill_sinks(z, 7, 7, {}, 0.01f);
+    EXPECT_FLOAT_EQ(z[3 * 7 + 3], k >= 0 ? 2.0f : 9.03f) << "NaN at neighbour " << k;
+  }
 }
 
 TEST(FillSinks, RaisesADepressionToItsSpillPlusASteps) {
