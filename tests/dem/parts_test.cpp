@@ -128,6 +128,42 @@ TEST(ThinPlate, PlaneFromACheckerboardGuessAnyTension) {
   }
 }
 
+// One sweep is Gauss-Seidel on the plate's 13-pixel stencil, (20p + 4t) z = (8p + t) S1 - 2p S2
+// - p S3, in scan order, free pixels moved by the over-relaxation, held ones kept: against that
+// formula written out pixel by pixel, on random ground whose two edge rows and columns are held
+// (where fewer terms apply).
+TEST(ThinPlate, OneSweepIsGaussSeidelOnTheStencil) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> value(0, 10);
+  for (const auto& [tension, omega] : {std::pair{0.1f, 1.9f}, {0.0f, 1.0f}, {0.6f, 1.5f}}) {
+    const int rows = 23, cols = 31;
+    dem::PlateGrid grid{rows, cols, {}, {}};
+    for (int n = 0; n < rows * cols; ++n) {
+      const int i = n / cols, j = n % cols;
+      const bool edge = i < 2 || j < 2 || i >= rows - 2 || j >= cols - 2;
+      grid.z.push_back(value(random));
+      grid.fixed.push_back(edge || value(random) < 1 ? grid.z.back() : nan);
+    }
+    std::vector<float> z = grid.z;
+    const auto at = [&](int i, int j) { return z[static_cast<std::size_t>(i * cols + j)]; };
+    const float p = 1 - tension, den = 20 * p + 4 * tension;
+    for (int i = 2; i < rows - 2; ++i) {
+      for (int j = 2; j < cols - 2; ++j) {
+        if (!std::isnan(grid.fixed[static_cast<std::size_t>(i * cols + j)])) continue;
+        const float s1 = at(i - 1, j) + at(i + 1, j) + at(i, j - 1) + at(i, j + 1);
+        const float s2 = at(i - 1, j - 1) + at(i - 1, j + 1) + at(i + 1, j - 1) + at(i + 1, j + 1);
+        const float s3 = at(i - 2, j) + at(i + 2, j) + at(i, j - 2) + at(i, j + 2);
+        const float goal = ((8 * p + tension) * s1 - 2 * p * s2 - p * s3) / den;
+        float& v = z[static_cast<std::size_t>(i * cols + j)];
+        v += omega * (goal - v);
+      }
+    }
+    dem::relax(grid, {tension, std::numeric_limits<double>::infinity()}, omega);
+    for (std::size_t n = 0; n < z.size(); ++n)
+      ASSERT_NEAR(grid.z[n], z[n], 1e-4f) << "tension " << tension << " pixel " << n;
+  }
+}
+
 // One to four sweeps at once, each three rows behind the one before, two on each core, give
 // what they give one after the other, bit for bit: on random ground with random held pixels,
 // held exactly and loosely, with and without over-relaxation, repeated so that the threads
