@@ -32,12 +32,15 @@ unset DISPLAY WAYLAND_DISPLAY
 # The Wine server and the prefix's system processes inherit the open files of the process that
 # starts them, and outlive it: started from a test, they would hold its output pipes open for
 # seconds after the program ends. So they are started here, away from them, under a lock (tests
-# run in parallel), and left to end by themselves 5 s after the last program. (wineserver exits
-# with 0 when it has started a server, with 2 when one is running already.)
+# run in parallel), and left to end by themselves a minute after the last program: a program
+# that starts just as the server ends fails at once with nothing said, and the longer the wait,
+# the rarer a pause between programs that ends it (at 5 s, a unit test failed so in one CI run
+# of a thousand programs). (wineserver exits with 0 when it has started a server, with 2 when
+# one is running already.)
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
-if wineserver -p5 </dev/null >/dev/null 2>&1 9>&-; then
+if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
 fi
 flock -u 9
