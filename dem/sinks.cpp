@@ -127,6 +127,7 @@ class Flood {
   /// Floods inwards: each pixel reached from a lower one keeps its value, from a higher one it
   /// is raised to that one's plus `step` and flooded from next, before any higher pixel.
   void run() {
+    drain();
     while (!open_.empty() || !pit_.empty()) {
       std::size_t n = 0;
       if (!pit_.empty()) {
@@ -169,16 +170,48 @@ class Flood {
 
   void close(std::size_t n) {
     closed_[n] = 1;
-    open_.push(entry(z_[n], index_.pack(n)));
+    draining_.push_back(index_.pack(n));
+  }
+
+  /// Whether the flood keeps pixel `m` as it is when it reaches it from pixel `n`: `m` lies
+  /// `step` or more above it, or is a line's (water crosses a line at its level).
+  bool kept_from(std::size_t n, std::size_t m) const {
+    return !(z_[m] < z_[n] + step_) || (held_ != nullptr && held_->px[m] != torvanelle::no_line);
+  }
+
+  /// Takes first, depth first from the starts, every pixel that a way rising by `step` or more a
+  /// pixel (or through lines) joins to them: the flood would keep each as it is, whatever the
+  /// order it reached them in, and taking them all in the order of height was most of its
+  /// time, as the pixels of one height lie far apart. The pixels beside those left start the
+  /// flood in the order of height.
+  void drain() {
+    while (!draining_.empty()) {
+      const std::size_t n = PixelIndex::unpack(draining_.back());
+      draining_.pop_back();
+      neighbours_.each(n, [&](std::size_t m, int k) {
+        if (closed_[m] || std::isnan(z_[m]) || !kept_from(n, m)) return;
+        closed_[m] = static_cast<std::uint8_t>(2 + k);
+        draining_.push_back(index_.pack(m));
+      });
+    }
+    draining_ = {};
+    for (std::size_t m = 0; m < closed_.size(); ++m) {
+      if (closed_[m] || std::isnan(z_[m])) continue;
+      neighbours_.each(m, [&](std::size_t n, int) {
+        if (closed_[n] == 0 || (closed_[n] & queued)) return;
+        closed_[n] |= queued;
+        open_.push(entry(z_[n], index_.pack(n)));
+      });
+    }
+    for (std::uint8_t& c : closed_)
+      c &= static_cast<std::uint8_t>(~queued);
   }
 
   void spread(std::size_t n) {
     neighbours_.each(n, [&](std::size_t m, int k) {
       if (closed_[m] || std::isnan(z_[m])) return;
       closed_[m] = static_cast<std::uint8_t>(2 + k);
-      // A line's pixel keeps its level: the flood goes on from it as from any lower ground.
-      const bool held = held_ != nullptr && held_->px[m] != torvanelle::no_line;
-      if (z_[m] < z_[n] + step_ && !held) {
+      if (!kept_from(n, m)) {
         z_[m] = z_[n] + step_;
         pit_.push(index_.pack(m));
       } else {
@@ -194,9 +227,13 @@ class Flood {
   float step_;
   const torvanelle::Image* held_;  // pixels never raised, or null
   Neighbours neighbours_;
-  std::vector<std::uint8_t> closed_;  // 0 unreached, 1 a start, 2 + k reached by offset k
-  Open open_;                         // reached from below: flooded in order of height
-  std::queue<Packed> pit_;            // raised: flooded first, in the order raised
+  static constexpr std::uint8_t queued = 0x80;
+  // 0 unreached, 1 a start, 2 + k reached by offset k; while the pixels that start the flood in
+  // the order of height are found, `queued` marks those taken
+  std::vector<std::uint8_t> closed_;
+  Open open_;                     // reached from below: flooded in order of height
+  std::queue<Packed> pit_;        // raised: flooded first, in the order raised
+  std::vector<Packed> draining_;  // found draining, their neighbours not yet looked at
 };
 
 /// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in

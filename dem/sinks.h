@@ -15,8 +15,10 @@ namespace torvanelle::dem {
 /// keeps its value; one in a depression is raised to its spill level plus `step` for each pixel
 /// from the spill. Priority-Flood with an epsilon (R. Barnes, C. Lehman and D. Mulla,
 /// "Priority-Flood: an optimal depression-filling and watershed-labeling algorithm for digital
-/// elevation models", Computers & Geosciences 62, 2014). The line pixels of `held`, when given,
-/// are never raised: water crosses a line at its level.
+/// elevation models", Computers & Geosciences 62, 2014), taking in the order of height only the
+/// pixels that no falling path joins to the edge or an outlet: those it joins are found first,
+/// by a walk up from them. The line pixels of `held`, when given, are never raised: water
+/// crosses a line at its level.
 void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std::size_t>& outlets,
                 float step, const torvanelle::Image* held = nullptr);
 

@@ -1,6 +1,7 @@
 // The elevation model's parts, each against what it must give on small inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -353,6 +354,84 @@ TEST(FillSinks, NaNIsTheModelsEdge) {
   EXPECT_FLOAT_EQ(z[6], 1);
   EXPECT_FLOAT_EQ(z[12], 2);
   EXPECT_FLOAT_EQ(z[7], 5);
+}
+
+/// The pixels of a rows × cols raster that a way from an edge pixel (beside the raster's edge or
+/// a NaN) or an outlet reaches, each step rising by `step` or more or onto a line pixel of
+/// `held`: breadth first, as plainly as it can be written.
+std::vector<bool> reached_rising(const std::vector<float>& z, int rows, int cols,
+                                 const std::vector<std::size_t>& outlets, float step,
+                                 const Image& held) {
+  const auto value = [&](int i, int j) {
+    return i < 0 || j < 0 || i >= rows || j >= cols ? nan
+                                                    : z[static_cast<std::size_t>(i * cols + j)];
+  };
+  std::vector<bool> reached(z.size(), false);
+  std::vector<std::pair<int, int>> queue;
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < cols; ++j) {
+      bool edge = false;
+      for (int a = i - 1; a <= i + 1; ++a) {
+        for (int b = j - 1; b <= j + 1; ++b)
+          edge = edge || std::isnan(value(a, b));
+      }
+      const std::size_t n = static_cast<std::size_t>(i * cols + j);
+      const bool outlet = std::find(outlets.begin(), outlets.end(), n) != outlets.end();
+      if (!std::isnan(z[n]) && (edge || outlet)) reached[n] = true, queue.emplace_back(i, j);
+    }
+  }
+  for (std::size_t q = 0; q < queue.size(); ++q) {
+    const auto [i, j] = queue[q];
+    for (int a = i - 1; a <= i + 1; ++a) {
+      for (int b = j - 1; b <= j + 1; ++b) {
+        if (std::isnan(value(a, b))) continue;
+        const std::size_t m = static_cast<std::size_t>(a * cols + b);
+        if (reached[m] || (value(a, b) < value(i, j) + step && held.at(a, b) == no_line)) continue;
+        reached[m] = true;
+        queue.emplace_back(a, b);
+      }
+    }
+  }
+  return reached;
+}
+
+// On random ground with NaNs, lines and an outlet: a pixel that a rising way already joined to
+// the edge or the outlet keeps its value; none is lowered; each raised one lies a step above a
+// neighbour; and afterwards every pixel is joined so.
+TEST(FillSinks, OnRandomGroundOnlyWhatDoesNotDrainIsRaised) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> ground(0, 10);
+  for (int trial = 0; trial < 40; ++trial) {
+    const int rows = 12 + trial % 7;
+    const int cols = 15 + trial % 5;
+    std::vector<float> z(static_cast<std::size_t>(rows * cols));
+    Image held(rows, cols);
+    for (std::size_t n = 0; n < z.size(); ++n) {
+      const float r = ground(random);
+      z[n] = r < 0.3f ? nan : ground(random);
+      if (r > 9) held.px[n] = 3;
+    }
+    const std::vector<std::size_t> outlets = {z.size() / 2};
+    const float step = 0.01f;
+    const std::vector<bool> drained = reached_rising(z, rows, cols, outlets, step, held);
+    std::vector<float> filled = z;
+    dem::fill_sinks(filled, rows, cols, outlets, step, &held);
+    const std::vector<bool> after = reached_rising(filled, rows, cols, outlets, step, held);
+    for (std::size_t n = 0; n < z.size(); ++n) {
+      if (std::isnan(z[n])) continue;
+      EXPECT_TRUE(after[n]) << "trial " << trial << " pixel " << n;
+      if (drained[n] || held.px[n] != no_line) {
+        EXPECT_EQ(filled[n], z[n]) << "trial " << trial << " pixel " << n;
+        continue;
+      }
+      EXPECT_GE(filled[n], z[n]) << "trial " << trial << " pixel " << n;
+      bool a_step_above = filled[n] == z[n];
+      dem::Neighbours(rows, cols).each(n, [&](std::size_t m, int) {
+        a_step_above = a_step_above || filled[n] == filled[m] + step;
+      });
+      EXPECT_TRUE(a_step_above) << "trial " << trial << " pixel " << n;
+    }
+  }
 }
 
 struct DrawnCase {
