@@ -38,11 +38,19 @@ class Labeller {
   void run() {
     join();
     number();
-    for (std::size_t n = 0; n < label_.size(); ++n) {
-      if (label_[n] >= 0) {
-        gather(n, stretches_[static_cast<std::size_t>(label_[n])]);
-      } else {
-        touch(n);
+    const int rows = skeleton_.rows;
+    const int cols = skeleton_.cols;
+    for (int i = 0; i < rows; ++i) {
+      const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
+      for (int j = 0; j < cols; ++j) {
+        const std::size_t n = start + static_cast<std::size_t>(j);
+        if (label_[n] < 0) {
+          touch(n);
+          continue;
+        }
+        Stretch& s = stretches_[static_cast<std::size_t>(label_[n])];
+        gather(n, s);
+        if (i == 0 || j == 0 || i == rows - 1 || j == cols - 1) s.open = true;
       }
     }
   }
@@ -65,20 +73,23 @@ class Labeller {
   /// Provisional labels, those of one stretch joined under its smallest.
   void join() {
     const std::size_t cols = static_cast<std::size_t>(skeleton_.cols);
-    for (std::size_t n = 0; n < label_.size(); ++n) {
-      if (!is_free(n)) continue;
-      const bool left = n % cols != 0 && is_free(n - 1);
-      const bool up = n >= cols && is_free(n - cols);
-      if (!left && !up) {
-        label_[n] = static_cast<int>(joined_.size());
-        joined_.push_back(label_[n]);
-        continue;
-      }
-      label_[n] = left ? label_[n - 1] : label_[n - cols];
-      if (left && up) {
-        const int a = root(label_[n - 1]);
-        const int b = root(label_[n - cols]);
-        joined_[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+    for (std::size_t start = 0; start < label_.size(); start += cols) {
+      for (std::size_t n = start; n < start + cols; ++n) {
+        if (!is_free(n)) continue;
+        const bool left = n != start && is_free(n - 1);
+        const bool up = start != 0 && is_free(n - cols);
+        if (!left && !up) {
+          label_[n] = static_cast<int>(joined_.size());
+          joined_.push_back(label_[n]);
+          continue;
+        }
+        label_[n] = left ? label_[n - 1] : label_[n - cols];
+        // Mostly both carry one label already: only two labels need joining.
+        if (left && up && label_[n - 1] != label_[n - cols]) {
+          const int a = root(label_[n - 1]);
+          const int b = root(label_[n - cols]);
+          joined_[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+        }
       }
     }
   }
@@ -98,16 +109,14 @@ class Labeller {
     joined_ = {};
   }
 
-  /// Takes free pixel `n` into stretch `s`: its value and whether it lies on the edge.
-  void gather(std::size_t n, Stretch& s) {
-    if (!std::isnan(z_[n])) {
-      s.top = std::max(s.top, z_[n]);
-      if (z_[n] < s.bottom) {
-        s.bottom = z_[n];
-        s.lowest = n;
-      }
+  /// Takes free pixel `n`'s value into stretch `s`.
+  void gather(std::size_t n, Stretch& s) const {
+    if (std::isnan(z_[n])) return;
+    s.top = std::max(s.top, z_[n]);
+    if (z_[n] < s.bottom) {
+      s.bottom = z_[n];
+      s.lowest = n;
     }
-    if (neighbours_.on_border(n)) s.open = true;
   }
 
   /// Takes line pixel `n`'s number into the stretches of its 8 neighbours (lines are the few
