@@ -1,76 +1,128 @@
 #include "dem/distance.h"
 
-#include <bit>
+#include <algorithm>
 #include <cstddef>
 #include <limits>
+
+#include "base/together.h"
 
 namespace torvanelle::dem {
 namespace {
 
 constexpr float infinity = std::numeric_limits<float>::infinity();
+constexpr int parities = 2;
 
-/// Along each column of [first, last), the squared distance to the nearest set pixel of that
-/// column and its label: a scan down the rows and one back up, row after row so that memory is
-/// read in order. Between the two, `squared` holds the row of the nearest set pixel above, its
-/// bits as an int's.
-void column_pass(const std::vector<std::uint8_t>& source, int rows, int cols, int first, int last,
-                 std::vector<float>& squared, std::vector<std::uint8_t>& label) {
-  const auto at = [cols](int i, int j) {
-    return static_cast<std::size_t>(i) * static_cast<std::size_t>(cols) +
-           static_cast<std::size_t>(j);
-  };
-  const std::size_t width = static_cast<std::size_t>(last - first);
-  std::vector<int> above(width, -1);
-  std::vector<int> below(width, -1);
-  for (int i = 0; i < rows; ++i) {
-    for (int j = first; j < last; ++j) {
-      const std::size_t c = static_cast<std::size_t>(j - first);
-      if (source[at(i, j)] != no_label) above[c] = i;
-      squared[at(i, j)] = std::bit_cast<float>(above[c]);
+bool in_set(std::uint8_t v, int parity) { return v != no_label && v % 2 == parity; }
+
+/// For each band of rows, parity and column, the row of the nearest set pixel above the band
+/// and of the nearest one below it, -1 for none: what the column pass of a band starts from.
+class BandBounds {
+ public:
+  BandBounds(const std::vector<std::uint8_t>& source, int rows, int cols, int band_rows)
+      : cols_(static_cast<std::size_t>(cols)),
+        above_(entries(rows, band_rows)),
+        below_(entries(rows, band_rows)) {
+    std::vector<int> last(parities * cols_, -1);
+    for (int i = 0; i < rows; ++i) {
+      if (i % band_rows == 0)
+        std::copy(last.begin(), last.end(), above_.begin() + at(i / band_rows, 0));
+      note(source, i, last);
+    }
+    std::fill(last.begin(), last.end(), -1);
+    for (int i = rows - 1; i >= 0; --i) {
+      if ((i + 1) % band_rows == 0 || i == rows - 1) {
+        std::copy(last.begin(), last.end(), below_.begin() + at(i / band_rows, 0));
+      }
+      note(source, i, last);
     }
   }
-  for (int i = rows - 1; i >= 0; --i) {
-    for (int j = first; j < last; ++j) {
-      const std::size_t c = static_cast<std::size_t>(j - first);
-      if (source[at(i, j)] != no_label) below[c] = i;
-      const int up = std::bit_cast<int>(squared[at(i, j)]);
-      const int next = below[c];
+
+  const int* above(int band, int parity) const { return above_.data() + at(band, parity); }
+  const int* below(int band, int parity) const { return below_.data() + at(band, parity); }
+
+ private:
+  std::size_t entries(int rows, int band_rows) const {
+    return static_cast<std::size_t>((rows + band_rows - 1) / band_rows) * parities * cols_;
+  }
+
+  std::size_t at(int band, int parity) const {
+    return (static_cast<std::size_t>(band) * parities + static_cast<std::size_t>(parity)) * cols_;
+  }
+
+  /// Row i's set pixels as the nearest of their columns so far.
+  void note(const std::vector<std::uint8_t>& source, int i, std::vector<int>& nearest) const {
+    const std::uint8_t* row = source.data() + static_cast<std::size_t>(i) * cols_;
+    for (std::size_t j = 0; j < cols_; ++j) {
+      if (row[j] != no_label) nearest[(row[j] % 2) * cols_ + j] = i;
+    }
+  }
+
+  std::size_t cols_;
+  std::vector<int> above_;
+  std::vector<int> below_;
+};
+
+/// The working space of one band: each parity's column distances and labels for its rows, and
+/// one row's lower envelope.
+struct Band {
+  std::vector<int> up;  // per row and column, the nearest set row above or at it, -1 for none
+  NearestRow column[parities];
+  NearestRow row[parities];
+  std::vector<int> apex;    // columns of the parabolas on the envelope
+  std::vector<float> from;  // where each starts to be lowest
+};
+
+/// Along each column of rows [first, last), the squared distance to the nearest set pixel of
+/// that column and its label: a scan down from the nearest above, then one up from the nearest
+/// below.
+void column_pass(const std::vector<std::uint8_t>& source, int cols, int first, int last, int parity,
+                 const int* above, const int* below, Band& band) {
+  const std::size_t width = static_cast<std::size_t>(cols);
+  const auto at = [width](int i, std::size_t j) { return static_cast<std::size_t>(i) * width + j; };
+  std::vector<int> nearest(above, above + cols);
+  for (int i = first; i < last; ++i) {
+    for (std::size_t j = 0; j < width; ++j) {
+      if (in_set(source[at(i, j)], parity)) nearest[j] = i;
+      band.up[at(i - first, j)] = nearest[j];
+    }
+  }
+  nearest.assign(below, below + cols);
+  NearestRow& out = band.column[parity];
+  for (int i = last - 1; i >= first; --i) {
+    for (std::size_t j = 0; j < width; ++j) {
+      if (in_set(source[at(i, j)], parity)) nearest[j] = i;
+      const int up = band.up[at(i - first, j)];
+      const int next = nearest[j];
       const int near = (up < 0) ? next : (next < 0 || i - up <= next - i) ? up : next;
+      const std::size_t k = at(i - first, j);
       if (near < 0) {
-        squared[at(i, j)] = infinity;
-        label[at(i, j)] = no_label;
+        out.squared[k] = infinity;
+        out.label[k] = no_label;
         continue;
       }
       const float d = static_cast<float>(i - near);
-      squared[at(i, j)] = d * d;
-      label[at(i, j)] = source[at(near, j)];
+      out.squared[k] = d * d;
+      out.label[k] = source[at(near, j)];
     }
   }
 }
 
-/// The working space of one row's lower envelope.
-struct Envelope {
-  std::vector<int> apex;      // columns of the parabolas on the envelope
-  std::vector<float> from;    // where each starts to be lowest
-  std::vector<float> height;  // the row's input, kept while the row is overwritten
-  std::vector<std::uint8_t> label;
-};
-
-/// One row: d(q) = min over p of (q - p)² + f(p), the label carried from the minimising p.
-void row_pass(float* f, std::uint8_t* label, int cols, Envelope& e) {
-  e.height.assign(f, f + cols);
-  e.label.assign(label, label + cols);
+/// One row: d(q) = min over p of (q - p)² + f(p), the label carried from the minimising p, f
+/// and its labels read from `in` at `offset` and the result written to `out`.
+void row_pass(const NearestRow& in, std::size_t offset, int cols, Band& e, NearestRow& out) {
+  const float* height = in.squared.data() + offset;
+  const std::uint8_t* label = in.label.data() + offset;
+  std::copy(height, height + cols, out.squared.begin());
+  std::copy(label, label + cols, out.label.begin());
   int k = -1;
   for (int q = 0; q < cols; ++q) {
-    if (e.height[static_cast<std::size_t>(q)] == infinity) continue;
+    if (height[q] == infinity) continue;
     float s = -infinity;
     while (k >= 0) {
       const int p = e.apex[static_cast<std::size_t>(k)];
-      const float fp = e.height[static_cast<std::size_t>(p)];
-      const float fq = e.height[static_cast<std::size_t>(q)];
       // In double: q² + f(q) runs past a float's exact integers on wide rasters.
       s = static_cast<float>(
-          ((fq + static_cast<double>(q) * q) - (fp + static_cast<double>(p) * p)) /
+          ((height[q] + static_cast<double>(q) * q) - (height[p] + static_cast<double>(p) * p)) /
           (2.0 * (q - p)));
       if (s > e.from[static_cast<std::size_t>(k)]) break;
       --k;
@@ -86,26 +138,43 @@ void row_pass(float* f, std::uint8_t* label, int cols, Envelope& e) {
       ++v;
     const int p = e.apex[static_cast<std::size_t>(v)];
     const float d = static_cast<float>(q - p);
-    f[q] = d * d + e.height[static_cast<std::size_t>(p)];
-    label[q] = e.label[static_cast<std::size_t>(p)];
+    out.squared[static_cast<std::size_t>(q)] = d * d + height[p];
+    out.label[static_cast<std::size_t>(q)] = label[p];
   }
 }
 
 }  // namespace
 
-void distance_transform(const std::vector<std::uint8_t>& source, int rows, int cols,
-                        std::vector<float>& squared, std::vector<std::uint8_t>& nearest_label) {
-  const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
-  squared.resize(n);
-  nearest_label.resize(n);
-  column_pass(source, rows, cols, 0, cols, squared, nearest_label);
-  Envelope e;
-  e.apex.resize(static_cast<std::size_t>(cols));
-  e.from.resize(static_cast<std::size_t>(cols));
-  for (int i = 0; i < rows; ++i) {
-    const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
-    row_pass(squared.data() + start, nearest_label.data() + start, cols, e);
-  }
+void nearest_by_parity(const std::vector<std::uint8_t>& source, int rows, int cols,
+                       const std::function<void(int, const NearestRow&, const NearestRow&)>& visit,
+                       int band_rows) {
+  const BandBounds bounds(source, rows, cols, band_rows);
+  const int bands = (rows + band_rows - 1) / band_rows;
+  const std::size_t width = static_cast<std::size_t>(cols);
+  by_halves(bands, source.size(), [&](int first_band, int last_band) {
+    Band band;
+    band.up.resize(static_cast<std::size_t>(band_rows) * width);
+    for (int p = 0; p < parities; ++p) {
+      band.column[p].squared.resize(band.up.size());
+      band.column[p].label.resize(band.up.size());
+      band.row[p].squared.resize(width);
+      band.row[p].label.resize(width);
+    }
+    band.apex.resize(width);
+    band.from.resize(width);
+    for (int b = first_band; b < last_band; ++b) {
+      const int first = b * band_rows;
+      const int last = std::min(first + band_rows, rows);
+      for (int p = 0; p < parities; ++p)
+        column_pass(source, cols, first, last, p, bounds.above(b, p), bounds.below(b, p), band);
+      for (int i = first; i < last; ++i) {
+        const std::size_t offset = static_cast<std::size_t>(i - first) * width;
+        for (int p = 0; p < parities; ++p)
+          row_pass(band.column[p], offset, cols, band, band.row[p]);
+        visit(i, band.row[0], band.row[1]);
+      }
+    }
+  });
 }
 
 }  // namespace torvanelle::dem

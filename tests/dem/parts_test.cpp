@@ -40,38 +40,55 @@ Image image(const std::vector<std::string>& rows) {
   return out;
 }
 
-// Exact distances: every pixel of seeded random rasters against a search of all set pixels.
+// Exact distances to both sets, even and odd values: every pixel of seeded random rasters
+// against a search of all set pixels, in bands of one to five rows and of the default height,
+// each row visited once.
 TEST(DistanceTransform, ExactOnRandomRasters) {
   for (std::uint32_t seed = 1; seed <= 300; ++seed) {
     std::mt19937 random(seed);
     const int rows = 1 + static_cast<int>(random() % 20);
     const int cols = 1 + static_cast<int>(random() % 20);
     const unsigned density = 1 + random() % 30;  // percent of set pixels
+    const int band_rows = seed % 6 == 0 ? 32 : static_cast<int>(seed % 6);
     std::vector<std::uint8_t> source(static_cast<std::size_t>(rows * cols), dem::no_label);
     for (auto& v : source) {
       if (random() % 100 < density) v = static_cast<std::uint8_t>(random() % 7);
     }
-    std::vector<float> squared;
-    std::vector<std::uint8_t> label;
-    dem::distance_transform(source, rows, cols, squared, label);
+    std::vector<int> visits(static_cast<std::size_t>(rows), 0);
+    std::vector<dem::NearestRow> got(2 * static_cast<std::size_t>(rows));
+    const auto keep = [&](int i, const dem::NearestRow& even, const dem::NearestRow& odd) {
+      ++visits[static_cast<std::size_t>(i)];
+      got[2 * static_cast<std::size_t>(i)] = even;
+      got[2 * static_cast<std::size_t>(i) + 1] = odd;
+    };
+    dem::nearest_by_parity(source, rows, cols, keep, band_rows);
+    EXPECT_EQ(visits, std::vector<int>(static_cast<std::size_t>(rows), 1)) << "seed " << seed;
     for (int p = 0; p < rows * cols; ++p) {
-      float best = std::numeric_limits<float>::infinity();
-      for (int q = 0; q < rows * cols; ++q) {
-        if (source[static_cast<std::size_t>(q)] == dem::no_label) continue;
-        const float di = static_cast<float>(p / cols - q / cols);
-        const float dj = static_cast<float>(p % cols - q % cols);
-        best = std::min(best, di * di + dj * dj);
+      for (std::size_t parity = 0; parity < 2; ++parity) {
+        const auto in_set = [&](int q) {
+          const std::uint8_t v = source[static_cast<std::size_t>(q)];
+          return v != dem::no_label && v % 2 == parity;
+        };
+        const auto squared = [&](int q) {
+          const float di = static_cast<float>(p / cols - q / cols);
+          const float dj = static_cast<float>(p % cols - q % cols);
+          return di * di + dj * dj;
+        };
+        float best = std::numeric_limits<float>::infinity();
+        for (int q = 0; q < rows * cols; ++q) {
+          if (in_set(q)) best = std::min(best, squared(q));
+        }
+        const dem::NearestRow& row = got[2 * static_cast<std::size_t>(p / cols) + parity];
+        const std::size_t j = static_cast<std::size_t>(p % cols);
+        ASSERT_EQ(row.squared[j], best) << "seed " << seed << " pixel " << p << " set " << parity;
+        // The label is that of a set pixel at exactly that distance.
+        bool found = std::isinf(best) && row.label[j] == dem::no_label;
+        for (int q = 0; q < rows * cols && !found; ++q) {
+          found = in_set(q) && source[static_cast<std::size_t>(q)] == row.label[j] &&
+                  squared(q) == best;
+        }
+        ASSERT_TRUE(found) << "seed " << seed << " pixel " << p << " set " << parity;
       }
-      ASSERT_EQ(squared[static_cast<std::size_t>(p)], best) << "seed " << seed << " pixel " << p;
-      // The label is that of a set pixel at exactly that distance.
-      bool found = std::isinf(best) && label[static_cast<std::size_t>(p)] == dem::no_label;
-      for (int q = 0; q < rows * cols && !found; ++q) {
-        const float di = static_cast<float>(p / cols - q / cols);
-        const float dj = static_cast<float>(p % cols - q % cols);
-        found = source[static_cast<std::size_t>(q)] == label[static_cast<std::size_t>(p)] &&
-                di * di + dj * dj == best;
-      }
-      ASSERT_TRUE(found) << "seed " << seed << " pixel " << p;
     }
   }
 }
