@@ -169,7 +169,7 @@ class Guide {
     const auto measure = [&](std::vector<Distance>& d, bool highest) {
       d = seeds(stretches, highest);
       for (int round = 0; round < 2; ++round)
-        sweep(d, false), sweep(d, true);
+        sweep<1>(d), sweep<-1>(d);
     };
     run_together([&] { measure(to_low_, false); }, [&] { measure(to_high_, true); },
                  skeleton.px.size());
@@ -205,36 +205,54 @@ class Guide {
     return d;
   }
 
-  /// One chamfer sweep, forwards (from the previous row and pixel) or backwards. A step from a
-  /// pixel at `far` never wins (it gives more than `far`), nor one from another stretch or a line.
-  void sweep(std::vector<Distance>& d, bool backwards) const {
+  /// One chamfer sweep, forwards (S = 1: from the previous row and pixel) or backwards
+  /// (S = -1). A step from a pixel at `far` never wins (it gives more than `far`), nor one from
+  /// another stretch or a line.
+  template <int S>
+  void sweep(std::vector<Distance>& d) const {
     const int rows = skeleton_.rows;
     const int cols = skeleton_.cols;
-    const int s = backwards ? -1 : 1;
     for (int r = 0; r < rows; ++r) {
-      const int i = backwards ? rows - 1 - r : r;
-      const int before = i - s;
+      const int i = S > 0 ? r : rows - 1 - r;
+      const int before = i - S;
       const bool has_before = before >= 0 && before < rows;
       const int* label = labels_.data() + index(i, 0);
       const int* label_before = labels_.data() + index(has_before ? before : i, 0);
       Distance* row = d.data() + index(i, 0);
       const Distance* row_before = d.data() + index(has_before ? before : i, 0);
-      for (int c = 0; c < cols; ++c) {
-        const int j = backwards ? cols - 1 - c : c;
+      // Pixel j; `inner`: all its neighbours lie in the row's bounds. The pixel before it in
+      // the sweep is carried over, not read back.
+      int left_label = -1;
+      unsigned left = far;
+      const auto relax = [&](int j, bool inner) {
         const int own = label[j];
-        if (own < 0) continue;
+        if (own < 0) {
+          left_label = -1;
+          return;
+        }
         unsigned best = row[j];
         const auto from = [&](const int* labels, const Distance* dist, int b, unsigned step) {
-          if (b >= 0 && b < cols && labels[b] == own) best = std::min(best, dist[b] + step);
+          if ((inner || (b >= 0 && b < cols)) && labels[b] == own) {
+            best = std::min(best, dist[b] + step);
+          }
         };
         if (has_before) {
           from(label_before, row_before, j - 1, 4);
           from(label_before, row_before, j, 3);
           from(label_before, row_before, j + 1, 4);
         }
-        from(label, row, j - s, 3);
-        row[j] = static_cast<Distance>(std::min<unsigned>(best, far - 1u));
-      }
+        if (left_label == own) best = std::min(best, left + 3);
+        left = std::min<unsigned>(best, far - 1u);
+        left_label = own;
+        row[j] = static_cast<Distance>(left);
+      };
+      const int first = S > 0 ? 0 : cols - 1;
+      const int last = S > 0 ? cols - 1 : 0;
+      relax(first, false);
+      if (cols == 1) continue;
+      for (int j = first + S; j != last; j += S)
+        relax(j, true);
+      relax(last, false);
     }
   }
 

@@ -2,10 +2,13 @@
 // the model set against them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/progress.h"
@@ -204,6 +207,43 @@ TEST(ElevationModel, NoLineNoElevation) {
   EXPECT_EQ(demtest::valid_pixels(model), 0);
   EXPECT_TRUE(std::isnan(model.min));
   EXPECT_TRUE(std::isnan(model.max));
+}
+
+// Rasters one or two pixels across, either way: the lines keep their levels and the ground
+// between two of them stays between their levels, for both methods.
+TEST(ElevationModel, NarrowRastersHoldTheirLines) {
+  for (const auto& [rows, cols] : {std::pair{1, 9}, {9, 1}, {2, 9}, {9, 2}}) {
+    demtest::Image image(rows, cols);
+    const int length = std::max(rows, cols);
+    const auto place = [&](int k, int across) {
+      return rows > cols ? std::pair{k, across} : std::pair{across, k};
+    };
+    for (int across = 0; across < std::min(rows, cols); ++across) {
+      for (const int k : {0, length / 2, length - 1}) {
+        const auto [i, j] = place(k, across);
+        image.at(i, j) = static_cast<std::uint8_t>(2 * k / (length - 1));
+      }
+    }
+    for (const Method method : {Method::thin_plate, Method::gradient}) {
+      Options options;
+      options.method = method;
+      const Model model = elevation_model(image, {100, 10}, options);
+      for (int across = 0; across < std::min(rows, cols); ++across) {
+        for (int k = 0; k < length; ++k) {
+          const auto [i, j] = place(k, across);
+          const float z = model.at(i, j);
+          const std::string where = std::to_string(rows) + "x" + std::to_string(cols) + " at " +
+                                    std::to_string(i) + "," + std::to_string(j);
+          if (image.at(i, j) != torvanelle::no_line) {
+            EXPECT_FLOAT_EQ(z, 100 + 10 * image.at(i, j)) << where;
+          } else {
+            EXPECT_GE(z, k < length / 2 ? 100 : 110) << where;
+            EXPECT_LE(z, k < length / 2 ? 110 : 120) << where;
+          }
+        }
+      }
+    }
+  }
 }
 
 // What the progress hears: fractions within [0, 1], never falling, the last 1, more than a
