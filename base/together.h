@@ -39,4 +39,9 @@ inline void by_halves(int rows, std::size_t pixels,
 /// Lets another thread run while this one waits for it.
 void pause_briefly();
 
+/// Hands back to the system what the process freed and its allocator kept: the arrays of some
+/// megabytes that one stage frees make the allocator keep those of the next, and a process that
+/// works stage after stage on one large raster would hold the more for it.
+void give_back_freed_memory();
+
 }  // namespace torvanelle

@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <windows.h>
 
 #include "base/together.h"
@@ -32,5 +33,7 @@ void run_together(const std::function<void()>& first, const std::function<void()
 }
 
 void pause_briefly() { SwitchToThread(); }
+
+void give_back_freed_memory() { _heapmin(); }
 
 }  // namespace torvanelle

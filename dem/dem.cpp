@@ -55,6 +55,7 @@ std::vector<float> plate_surface(const torvanelle::Image& skeleton, const Levels
   grid.rows = skeleton.rows;
   grid.cols = skeleton.cols;
   grid.z = gradient_surface(skeleton, levels);
+  give_back_freed_memory();
   progress.at(guess_share);
   grid.fixed.resize(skeleton.px.size());
   const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
@@ -132,6 +133,7 @@ Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
                 ? gradient_surface(skeleton, levels)
                 : plate_surface(skeleton, levels, {options.tension, options.hold, options.coarsest},
                                 progress.part(share.skeleton, share.surface));
+  give_back_freed_memory();
   progress.at(share.surface);
   const std::vector<std::size_t> pits = bound_by_regions(skeleton, levels, model.z);
   mask(spans, model);
