@@ -4,9 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <span>
+#include <utility>
 
 #include "base/together.h"
-#include "dem/pixel_index.h"
 
 namespace torvanelle::dem {
 namespace {
@@ -21,46 +22,83 @@ struct Stretch {
   bool open = false;       // reaches the image's edge
 };
 
-/// The stretches, numbered in the order of their first pixel row by row, and what each holds.
-/// One scan gives each free pixel the label of its free left or upper neighbour (a new one
-/// where it has neither) and joins the two labels where both are free; the smallest label of a
-/// stretch is its first pixel's, so numbering the joined labels in order numbers the stretches
-/// in order. A second scan gathers.
+/// A run of a row's pixels off the lines, columns [begin, end), and its stretch's number.
+struct Run {
+  int begin;
+  int end;
+  int label;
+};
+
+/// The stretches, numbered in the order of their first pixel row by row, and what each holds,
+/// and their pixels as runs within the rows: a few bytes a line crossing a row rather than four
+/// a pixel. One scan gives each run a label of its own and joins it with the labels of the runs
+/// of the row above that share a column with it; the smallest label of a stretch is its first
+/// run's, so numbering the joined labels in order numbers the stretches in order. Another
+/// gathers what each holds, and one more takes the lines' levels into the stretches round them.
 class Labeller {
  public:
   Labeller(const torvanelle::Image& skeleton, const std::vector<float>& z)
-      : neighbours_(skeleton.rows, skeleton.cols),
-        skeleton_(skeleton),
-        z_(z),
-        label_(skeleton.px.size(), -1) {}
+      : skeleton_(skeleton), z_(z), first_run_(static_cast<std::size_t>(skeleton.rows) + 1, 0) {}
 
   /// Labels every stretch and gathers what each holds.
   void run() {
     join();
     number();
-    const int rows = skeleton_.rows;
+    gather();
+    touch();
+  }
+
+  const std::vector<Stretch>& stretches() const { return stretches_; }
+
+  /// The runs of row i.
+  std::span<const Run> row(int i) const {
+    return {runs_.data() + first_run_[static_cast<std::size_t>(i)],
+            runs_.data() + first_run_[static_cast<std::size_t>(i) + 1]};
+  }
+
+  /// Each pixel of row i's stretch number, -1 on the lines and for rows outside the raster;
+  /// `out` holds a row.
+  void expand(int i, std::vector<int>& out) const {
+    std::fill(out.begin(), out.end(), -1);
+    if (i < 0 || i >= skeleton_.rows) return;
+    for (const Run& r : row(i))
+      std::fill(out.begin() + r.begin, out.begin() + r.end, r.label);
+  }
+
+  /// Calls visit(v, m, label, side) for each line pixel, v its number, and each of its 8
+  /// neighbours m off the lines, `label` the neighbour's stretch and `side` whether it lies
+  /// beside the line pixel rather than diagonal to it; row by row, the labels of the three rows
+  /// round each taken from the runs.
+  template <typename Visit>
+  void each_line_neighbour(Visit visit) const {
     const int cols = skeleton_.cols;
-    for (int i = 0; i < rows; ++i) {
-      const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
+    const std::size_t width = static_cast<std::size_t>(cols);
+    std::vector<int> above(width);
+    std::vector<int> here(width);
+    std::vector<int> below(width);
+    expand(-1, above);
+    expand(0, here);
+    for (int i = 0; i < skeleton_.rows; ++i) {
+      expand(i + 1, below);
+      const std::uint8_t* px = skeleton_.px.data() + static_cast<std::size_t>(i) * width;
+      const std::vector<int>* around[3] = {&above, &here, &below};
       for (int j = 0; j < cols; ++j) {
-        const std::size_t n = start + static_cast<std::size_t>(j);
-        if (label_[n] < 0) {
-          touch(n);
-          continue;
+        if (px[j] == torvanelle::no_line) continue;
+        for (int di = -1; di <= 1; ++di) {
+          for (int c = std::max(j - 1, 0); c <= std::min(j + 1, cols - 1); ++c) {
+            const int label = (*around[di + 1])[static_cast<std::size_t>(c)];
+            if (label < 0) continue;
+            visit(static_cast<int>(px[j]), static_cast<std::size_t>(i + di) * width + c, label,
+                  di == 0 || c == j);
+          }
         }
-        Stretch& s = stretches_[static_cast<std::size_t>(label_[n])];
-        gather(n, s);
-        if (i == 0 || j == 0 || i == rows - 1 || j == cols - 1) s.open = true;
       }
+      std::swap(above, here);
+      std::swap(here, below);
     }
   }
 
-  const std::vector<int>& labels() const { return label_; }
-  const std::vector<Stretch>& stretches() const { return stretches_; }
-
  private:
-  bool is_free(std::size_t n) const { return skeleton_.px[n] == torvanelle::no_line; }
-
   int root(int a) {
     while (joined_[static_cast<std::size_t>(a)] != a) {
       int& up = joined_[static_cast<std::size_t>(a)];
@@ -70,27 +108,34 @@ class Labeller {
     return a;
   }
 
-  /// Provisional labels, those of one stretch joined under its smallest.
+  /// The runs with provisional labels, those of one stretch joined under its smallest.
   void join() {
-    const std::size_t cols = static_cast<std::size_t>(skeleton_.cols);
-    for (std::size_t start = 0; start < label_.size(); start += cols) {
-      for (std::size_t n = start; n < start + cols; ++n) {
-        if (!is_free(n)) continue;
-        const bool left = n != start && is_free(n - 1);
-        const bool up = start != 0 && is_free(n - cols);
-        if (!left && !up) {
-          label_[n] = static_cast<int>(joined_.size());
-          joined_.push_back(label_[n]);
+    const int cols = skeleton_.cols;
+    for (int i = 0; i < skeleton_.rows; ++i) {
+      const std::uint8_t* px = skeleton_.px.data() + static_cast<std::size_t>(i) * cols;
+      // The runs above, from the first that may share a column with the next run here.
+      std::size_t above = i > 0 ? first_run_[static_cast<std::size_t>(i) - 1] : 0;
+      const std::size_t above_end = first_run_[static_cast<std::size_t>(i)];
+      for (int j = 0; j < cols;) {
+        if (px[j] != torvanelle::no_line) {
+          ++j;
           continue;
         }
-        label_[n] = left ? label_[n - 1] : label_[n - cols];
-        // Mostly both carry one label already: only two labels need joining.
-        if (left && up && label_[n - 1] != label_[n - cols]) {
-          const int a = root(label_[n - 1]);
-          const int b = root(label_[n - cols]);
+        Run run{j, j, static_cast<int>(joined_.size())};
+        while (run.end < cols && px[run.end] == torvanelle::no_line)
+          ++run.end;
+        joined_.push_back(run.label);
+        while (above < above_end && runs_[above].end <= run.begin)
+          ++above;
+        for (std::size_t r = above; r < above_end && runs_[r].begin < run.end; ++r) {
+          const int a = root(run.label);
+          const int b = root(runs_[r].label);
           joined_[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
         }
+        runs_.push_back(run);
+        j = run.end;
       }
+      first_run_[static_cast<std::size_t>(i) + 1] = runs_.size();
     }
   }
 
@@ -103,38 +148,46 @@ class Labeller {
       joined_[a] = up == static_cast<int>(a) ? count++ : joined_[static_cast<std::size_t>(up)];
     }
     stretches_.resize(static_cast<std::size_t>(count));
-    for (int& label : label_) {
-      if (label >= 0) label = joined_[static_cast<std::size_t>(label)];
-    }
+    for (Run& r : runs_)
+      r.label = joined_[static_cast<std::size_t>(r.label)];
     joined_ = {};
   }
 
-  /// Takes free pixel `n`'s value into stretch `s`.
-  void gather(std::size_t n, Stretch& s) const {
-    if (std::isnan(z_[n])) return;
-    s.top = std::max(s.top, z_[n]);
-    if (z_[n] < s.bottom) {
-      s.bottom = z_[n];
-      s.lowest = n;
+  /// Each stretch's highest and lowest value and whether it reaches the image's edge.
+  void gather() {
+    const int rows = skeleton_.rows;
+    const int cols = skeleton_.cols;
+    for (int i = 0; i < rows; ++i) {
+      for (const Run& r : row(i)) {
+        Stretch& s = stretches_[static_cast<std::size_t>(r.label)];
+        if (i == 0 || i == rows - 1 || r.begin == 0 || r.end == cols) s.open = true;
+        const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
+        for (std::size_t n = start + static_cast<std::size_t>(r.begin);
+             n < start + static_cast<std::size_t>(r.end); ++n) {
+          if (std::isnan(z_[n])) continue;
+          s.top = std::max(s.top, z_[n]);
+          if (z_[n] < s.bottom) {
+            s.bottom = z_[n];
+            s.lowest = n;
+          }
+        }
+      }
     }
   }
 
-  /// Takes line pixel `n`'s number into the stretches of its 8 neighbours (lines are the few
-  /// pixels: cheaper than each free pixel looking round for lines).
-  void touch(std::size_t n) {
-    const int v = skeleton_.px[n];
-    neighbours_.each(n, [&](std::size_t m, int) {
-      if (label_[m] < 0) return;
-      Stretch& s = stretches_[static_cast<std::size_t>(label_[m])];
+  /// Takes each line pixel's number into the stretches of its 8 neighbours.
+  void touch() {
+    each_line_neighbour([&](int v, std::size_t, int label, bool) {
+      Stretch& s = stretches_[static_cast<std::size_t>(label)];
       s.low = std::min(s.low, v);
       s.high = std::max(s.high, v);
     });
   }
 
-  Neighbours neighbours_;
   const torvanelle::Image& skeleton_;
   const std::vector<float>& z_;
-  std::vector<int> label_;
+  std::vector<Run> runs_;               // row by row, left to right
+  std::vector<std::size_t> first_run_;  // row i's runs: [first_run_[i], first_run_[i + 1])
   std::vector<Stretch> stretches_;
   std::vector<int> joined_;  // each provisional label's smaller one in its stretch, or itself
 };
@@ -162,9 +215,9 @@ Scale scale_of(const Stretch& s, const Levels& levels) {
 /// guide). Other lines touching the stretch are not seeds.
 class Guide {
  public:
-  Guide(const torvanelle::Image& skeleton, const std::vector<int>& labels,
-        const std::vector<Stretch>& stretches)
-      : skeleton_(skeleton), labels_(labels) {
+  Guide(const torvanelle::Image& skeleton, const Labeller& labeller)
+      : skeleton_(skeleton), labeller_(labeller) {
+    const std::vector<Stretch>& stretches = labeller.stretches();
     // The two distances share nothing: one on each core.
     const auto measure = [&](std::vector<Distance>& d, bool highest) {
       d = seeds(stretches, highest);
@@ -190,18 +243,12 @@ class Guide {
   /// its lowest or highest level, `far` elsewhere.
   /// Found from the line pixels, the few, each seeding the free pixels round it.
   std::vector<Distance> seeds(const std::vector<Stretch>& stretches, bool highest) const {
-    const Neighbours neighbours(skeleton_.rows, skeleton_.cols);
-    std::vector<Distance> d(labels_.size(), far);
-    for (std::size_t n = 0; n < labels_.size(); ++n) {
-      const int level = skeleton_.px[n];
-      if (level == torvanelle::no_line) continue;
-      neighbours.each(n, [&](std::size_t m, int k) {
-        if (labels_[m] < 0) return;
-        const Stretch& s = stretches[static_cast<std::size_t>(labels_[m])];
-        if (s.low == s.high || level != (highest ? s.high : s.low)) return;
-        d[m] = std::min<Distance>(d[m], Neighbours::side(k) ? 3 : 4);
-      });
-    }
+    std::vector<Distance> d(skeleton_.px.size(), far);
+    labeller_.each_line_neighbour([&](int level, std::size_t m, int label, bool side) {
+      const Stretch& s = stretches[static_cast<std::size_t>(label)];
+      if (s.low == s.high || level != (highest ? s.high : s.low)) return;
+      d[m] = std::min<Distance>(d[m], side ? 3 : 4);
+    });
     return d;
   }
 
@@ -212,12 +259,19 @@ class Guide {
   void sweep(std::vector<Distance>& d) const {
     const int rows = skeleton_.rows;
     const int cols = skeleton_.cols;
+    std::vector<int> labels(static_cast<std::size_t>(cols));
+    std::vector<int> labels_before(static_cast<std::size_t>(cols));
+    labeller_.expand(S > 0 ? 0 : rows - 1, labels);
     for (int r = 0; r < rows; ++r) {
       const int i = S > 0 ? r : rows - 1 - r;
       const int before = i - S;
       const bool has_before = before >= 0 && before < rows;
-      const int* label = labels_.data() + index(i, 0);
-      const int* label_before = labels_.data() + index(has_before ? before : i, 0);
+      if (r > 0) {
+        std::swap(labels, labels_before);
+        labeller_.expand(i, labels);
+      }
+      const int* label = labels.data();
+      const int* label_before = labels_before.data();
       Distance* row = d.data() + index(i, 0);
       const Distance* row_before = d.data() + index(has_before ? before : i, 0);
       // Pixel j; `inner`: all its neighbours lie in the row's bounds. The pixel before it in
@@ -262,7 +316,7 @@ class Guide {
   }
 
   const torvanelle::Image& skeleton_;
-  const std::vector<int>& labels_;
+  const Labeller& labeller_;
   std::vector<Distance> to_low_;
   std::vector<Distance> to_high_;
 };
@@ -288,6 +342,19 @@ double towards_guide(double value, double guide, double low, double high) {
   return value + w * (guide - value);
 }
 
+/// Value `v` of pixel `n` of stretch `s` kept where the contours say it must be: drawn towards
+/// the guide between two levels, its rise and fall scaled by `k` beside one alone.
+float bounded(float v, const Guide& guide, std::size_t n, const Stretch& s, const Scale& k,
+              const Levels& levels) {
+  const double low = levels.of(static_cast<std::uint8_t>(s.low));
+  if (s.low != s.high) {
+    const double high = levels.of(static_cast<std::uint8_t>(s.high));
+    return static_cast<float>(towards_guide(v, guide.at(n, low, high), low, high));
+  }
+  const double d = v - low;
+  return static_cast<float>(low + d * (d > 0 ? k.up : k.down));
+}
+
 }  // namespace
 
 std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, const Levels& levels,
@@ -301,23 +368,20 @@ std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, con
       scales[s] = scale_of(stretches[s], levels);
     }
   }
-  const std::vector<int>& labels = labeller.labels();
-  const Guide guide(skeleton, labels, stretches);
+  const Guide guide(skeleton, labeller);
   const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
   by_halves(skeleton.rows, z.size(), [&](int first, int last) {
-    for (std::size_t n = first * cols; n < last * cols; ++n) {
-      if (labels[n] < 0 || std::isnan(z[n])) continue;
-      const Stretch& s = stretches[static_cast<std::size_t>(labels[n])];
-      if (s.high < 0) continue;  // touches no line
-      const double low = levels.of(static_cast<std::uint8_t>(s.low));
-      if (s.low != s.high) {
-        const double high = levels.of(static_cast<std::uint8_t>(s.high));
-        z[n] = static_cast<float>(towards_guide(z[n], guide.at(n, low, high), low, high));
-        continue;
+    for (int i = first; i < last; ++i) {
+      for (const Run& r : labeller.row(i)) {
+        const Stretch& s = stretches[static_cast<std::size_t>(r.label)];
+        if (s.high < 0) continue;  // touches no line
+        const Scale& k = scales[static_cast<std::size_t>(r.label)];
+        const std::size_t start = static_cast<std::size_t>(i) * cols;
+        for (std::size_t n = start + static_cast<std::size_t>(r.begin);
+             n < start + static_cast<std::size_t>(r.end); ++n) {
+          if (!std::isnan(z[n])) z[n] = bounded(z[n], guide, n, s, k, levels);
+        }
       }
-      const Scale& k = scales[static_cast<std::size_t>(labels[n])];
-      const double d = z[n] - low;
-      z[n] = static_cast<float>(low + d * (d > 0 ? k.up : k.down));
     }
   });
   std::vector<std::size_t> pits;
