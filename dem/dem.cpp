@@ -57,12 +57,18 @@ std::vector<float> plate_surface(const torvanelle::Image& skeleton, const Levels
   grid.z = gradient_surface(skeleton, levels);
   give_back_freed_memory();
   progress.at(guess_share);
-  grid.fixed.resize(skeleton.px.size());
+  // Held exactly, a line pixel's level lies in the surface itself; only a finite hold needs
+  // the levels apart.
+  grid.held.resize(skeleton.px.size());
+  if (!std::isinf(plate.hold)) grid.fixed.resize(skeleton.px.size());
   const std::size_t cols = static_cast<std::size_t>(skeleton.cols);
   by_halves(skeleton.rows, skeleton.px.size(), [&](int first, int last) {
     for (std::size_t n = first * cols; n < last * cols; ++n) {
       const std::uint8_t v = skeleton.px[n];
-      grid.fixed[n] = v == torvanelle::no_line ? nodata : static_cast<float>(levels.of(v));
+      grid.held[n] = v == torvanelle::no_line ? 0 : 1;
+      const float level = v == torvanelle::no_line ? nodata : static_cast<float>(levels.of(v));
+      if (!grid.fixed.empty()) grid.fixed[n] = level;
+      if (grid.held[n]) grid.z[n] = level;
     }
   });
   solve_thin_plate(grid, plate, progress.part(guess_share, 1));

@@ -181,9 +181,9 @@ float edge_update(const PlateGrid& g, int i, int j, double tension, double hold)
     (add_difference<D>(g, i, j, p, tension, num, den), ...);
   }
   (std::make_index_sequence<std::size(energy)>{});
-  const float f = g.fixed[index(g, i, j)];
-  if (!std::isnan(f)) {
-    num += hold * f;
+  const std::size_t at = index(g, i, j);
+  if (g.held[at]) {
+    num += hold * g.fixed[at];
     den += hold;
   }
   return den > 0 ? static_cast<float>(num / den) : g.z[index(g, i, j)];
@@ -226,6 +226,7 @@ float relax_interior_loosely(PlateGrid& g, int i, int from, int to, const Plate&
   const Weights k(plate);
   const std::ptrdiff_t w = g.cols;
   float* z = g.z.data() + index(g, i, 0);
+  const std::uint8_t* held = g.held.data() + index(g, i, 0);
   const float* fixed = g.fixed.data() + index(g, i, 0);
   work.a.resize(static_cast<std::size_t>(g.cols));
   float* a = work.a.data();
@@ -235,8 +236,8 @@ float relax_interior_loosely(PlateGrid& g, int i, int from, int to, const Plate&
   float change = 0;
   for (int j = from; j < to; ++j) {
     const float sum = a[j] + k.c1 * z[j - 1] + k.c3 * z[j - 2];
-    const float v = std::isnan(fixed[j]) ? z[j] + omega * (sum / k.den - z[j])
-                                         : (sum + weight * fixed[j]) / (k.den + weight);
+    const float v = held[j] == 0 ? z[j] + omega * (sum / k.den - z[j])
+                                 : (sum + weight * fixed[j]) / (k.den + weight);
     change = std::max(change, std::abs(v - z[j]));
     z[j] = v;
   }
@@ -253,7 +254,7 @@ void prepare_interior(const PlateGrid& g, int i, int from, int to, const Plate& 
   const Weights k(plate);
   const std::ptrdiff_t w = g.cols;
   const float* z = g.z.data() + index(g, i, 0);
-  const float* fixed = g.fixed.data() + index(g, i, 0);
+  const std::uint8_t* held = g.held.data() + index(g, i, 0);
   const std::size_t cols = static_cast<std::size_t>(g.cols);
   work.a.resize(cols);
   work.b.resize(cols);
@@ -262,16 +263,14 @@ void prepare_interior(const PlateGrid& g, int i, int from, int to, const Plate& 
   float* b = work.b.data();
   float* c = work.c.data();
   const float step = omega / k.den;
-  // Two loops without a branch, which the compiler turns into vector instructions: free or
-  // held is told by the bits of `fixed` (all ones where it is NaN, the pixel free) and each
-  // value chosen by them, as a float comparison or choice here would be a branch.
+  // Two loops without a branch, which the compiler turns into vector instructions: each value
+  // is chosen by a mask of all ones where the pixel is free, as a choice here would be a branch.
   for (int j = from; j < to; ++j)
     a[j] = rest_of(z, j, w, k.c1, k.c2, k.c3);
   const std::uint32_t b_free = std::bit_cast<std::uint32_t>(step * k.c1);
   const std::uint32_t c_free = std::bit_cast<std::uint32_t>(step * k.c3);
   for (int j = from; j < to; ++j) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(fixed[j]) & 0x7fff'ffffu;
-    const std::uint32_t free = 0u - static_cast<std::uint32_t>(bits > 0x7f80'0000u);
+    const std::uint32_t free = static_cast<std::uint32_t>(held[j]) - 1u;
     const float moved = (1 - omega) * z[j] + step * a[j];
     a[j] = std::bit_cast<float>((std::bit_cast<std::uint32_t>(moved) & free) |
                                 (std::bit_cast<std::uint32_t>(z[j]) & ~free));
@@ -335,7 +334,8 @@ PlateGrid coarsen(const PlateGrid& fine) {
   coarse.cols = (fine.cols + 1) / 2;
   const std::size_t n = static_cast<std::size_t>(coarse.rows) * coarse.cols;
   coarse.z.assign(n, 0.0f);
-  coarse.fixed.assign(n, std::numeric_limits<float>::quiet_NaN());
+  coarse.held.assign(n, 0);
+  if (!fine.fixed.empty()) coarse.fixed.assign(n, std::numeric_limits<float>::quiet_NaN());
   by_halves(coarse.rows, n, [&](int first, int last) {
     for (int i = first; i < last; ++i) {
       for (int j = 0; j < coarse.cols; ++j) {
@@ -347,13 +347,15 @@ PlateGrid coarsen(const PlateGrid& fine) {
           const int fj = 2 * j + k % 2;
           if (!inside(fine, fi, fj)) continue;
           const std::size_t at = index(fine, fi, fj);
-          held = held || !std::isnan(fine.fixed[at]);
+          held = held || fine.held[at] != 0;
           sum += fine.z[at];
           ++count;
         }
         const float mean = static_cast<float>(sum / count);
-        coarse.z[index(coarse, i, j)] = mean;
-        if (held) coarse.fixed[index(coarse, i, j)] = mean;
+        const std::size_t at = index(coarse, i, j);
+        coarse.z[at] = mean;
+        coarse.held[at] = held ? 1 : 0;
+        if (held && !coarse.fixed.empty()) coarse.fixed[at] = mean;
       }
     }
   });
@@ -388,8 +390,8 @@ void prolong(const PlateGrid& coarse, PlateGrid& fine) {
       const Between y = between(i, coarse.rows);
       for (int j = 0; j < fine.cols; ++j) {
         const std::size_t at = index(fine, i, j);
-        if (!std::isnan(fine.fixed[at])) {
-          fine.z[at] = fine.fixed[at];
+        if (fine.held[at]) {
+          if (!fine.fixed.empty()) fine.z[at] = fine.fixed[at];
           continue;
         }
         const Between& x = columns[static_cast<std::size_t>(j)];
@@ -455,7 +457,7 @@ float relax_edge(PlateGrid& g, int i, int from, int to, const Plate& plate) {
   float change = 0;
   for (int j = from; j < to; ++j) {
     const std::size_t at = index(g, i, j);
-    if (!std::isnan(g.fixed[at]) && std::isinf(plate.hold)) continue;
+    if (g.held[at] && std::isinf(plate.hold)) continue;
     const float v = edge_update(g, i, j, plate.tension, plate.hold);
     change = std::max(change, std::abs(v - g.z[at]));
     g.z[at] = v;
@@ -551,8 +553,8 @@ void relax_sweeps(PlateGrid& g, const Plate& plate, std::span<const float> omega
 }
 
 void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress) {
-  for (std::size_t n = 0; n < grid.z.size(); ++n) {
-    if (!std::isnan(grid.fixed[n])) grid.z[n] = grid.fixed[n];
+  for (std::size_t n = 0; n < grid.fixed.size(); ++n) {
+    if (grid.held[n]) grid.z[n] = grid.fixed[n];
   }
   // The pyramid, finest first.
   std::vector<PlateGrid> coarser;

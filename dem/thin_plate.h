@@ -1,6 +1,7 @@
 // A thin-plate surface with tension through fixed pixels, solved coarse to fine.
 #pragma once
 
+#include <cstdint>
 #include <limits>
 #include <span>
 #include <vector>
@@ -9,13 +10,15 @@
 
 namespace torvanelle::dem {
 
-/// One grid of the solver: rows × cols values and, for each, the value it is held at or NaN
-/// where it is free.
+/// One grid of the solver: rows × cols values, which of them are held, and at what.
 struct PlateGrid {
   int rows = 0;
   int cols = 0;
-  std::vector<float> z;      ///< the surface
-  std::vector<float> fixed;  ///< the held value, NaN where free
+  std::vector<float> z;            ///< the surface
+  std::vector<std::uint8_t> held;  ///< 1 where held, 0 where free
+  /// The held values (NaN where free), needed only when the hold is finite: held exactly, a held
+  /// pixel keeps what `z` holds there, and this may be left empty.
+  std::vector<float> fixed;
 };
 
 /// The surface's stiffness and how firmly the held pixels hold.
@@ -32,12 +35,12 @@ struct Plate {
 /// edges),
 ///   (1 - tension) (z_xx² + 2 z_xy² + z_yy²) + tension (z_x² + z_y²) + hold (z - fixed)²
 /// the last term over the held pixels only. Needs at least one held pixel and a guess in `z`
-/// (held pixels' entries are set to their values first): the problem is first solved on grids
-/// halved again and again down to `plate.coarsest` pixels each way, each coarse pixel that covers a
-/// held one held at the mean of the guess over it, and each solution, interpolated, starts the next
-/// finer one (cascadic multigrid). The guess need only be right on average over a few pixels near
-/// the held ones; what it says elsewhere is forgotten. `progress` hears the share of the sweeps'
-/// work done, at most about a hundred times, the last 1.
+/// (held pixels' entries are set to `fixed` first where it is given): the problem is first solved
+/// on grids halved again and again down to `plate.coarsest` pixels each way, each coarse pixel that
+/// covers a held one held at the mean of the guess over it, and each solution, interpolated, starts
+/// the next finer one (cascadic multigrid). The guess need only be right on average over a few
+/// pixels near the held ones; what it says elsewhere is forgotten. `progress` hears the share of
+/// the sweeps' work done, at most about a hundred times, the last 1.
 void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progress = {});
 
 /// One sweep over `grid`'s pixels (free ones only when held exactly) in scan order, each set to

@@ -126,18 +126,26 @@ INSTANTIATE_TEST_SUITE_P(
                     HullCase{"Bands", {"..1..", "11...", "...22"}, {{2, 2}, {0, 3}, {3, 4}}}),
     [](const testing::TestParamInfo<HullCase>& info) { return info.param.name; });
 
+/// `grid` held where its `fixed` values are not NaN.
+void hold_where_fixed(dem::PlateGrid& grid) {
+  grid.held.clear();
+  for (float f : grid.fixed)
+    grid.held.push_back(std::isnan(f) ? 0 : 1);
+}
+
 // A plane costs no energy at any tension: held along every eighth column and guessed as the
 // plane plus a checkerboard of ±3 (wrong everywhere, right on average over every 2×2 cell),
 // the coarse-to-fine solver gives it back to half its rise over a pixel (the solver stops short of
 // convergence: it runs a fixed number of sweeps).
 TEST(ThinPlate, PlaneFromACheckerboardGuessAnyTension) {
   for (double tension : {0.0, 0.1, 0.5, 1.0}) {
-    dem::PlateGrid grid{40, 49, std::vector<float>(40 * 49), std::vector<float>(40 * 49, nan)};
+    dem::PlateGrid grid{40, 49, std::vector<float>(40 * 49), {}, std::vector<float>(40 * 49, nan)};
     for (int n = 0; n < 40 * 49; ++n) {
       const int j = n % 49;
       if (j % 8 == 0) grid.fixed[static_cast<std::size_t>(n)] = j * 0.5f;
       grid.z[static_cast<std::size_t>(n)] = j * 0.5f + ((n / 49 + j) % 2 == 0 ? 3.0f : -3.0f);
     }
+    hold_where_fixed(grid);
     dem::solve_thin_plate(grid, {tension, std::numeric_limits<double>::infinity()});
     for (int n = 0; n < 40 * 49; ++n) {
       ASSERT_NEAR(grid.z[static_cast<std::size_t>(n)], (n % 49) * 0.5, 0.25)
@@ -155,13 +163,14 @@ TEST(ThinPlate, OneSweepIsGaussSeidelOnTheStencil) {
   std::uniform_real_distribution<float> value(0, 10);
   for (const auto& [tension, omega] : {std::pair{0.1f, 1.9f}, {0.0f, 1.0f}, {0.6f, 1.5f}}) {
     const int rows = 23, cols = 31;
-    dem::PlateGrid grid{rows, cols, {}, {}};
+    dem::PlateGrid grid{rows, cols, {}, {}, {}};
     for (int n = 0; n < rows * cols; ++n) {
       const int i = n / cols, j = n % cols;
       const bool edge = i < 2 || j < 2 || i >= rows - 2 || j >= cols - 2;
       grid.z.push_back(value(random));
       grid.fixed.push_back(edge || value(random) < 1 ? grid.z.back() : nan);
     }
+    hold_where_fixed(grid);
     std::vector<float> z = grid.z;
     const auto at = [&](int i, int j) { return z[static_cast<std::size_t>(i * cols + j)]; };
     const float p = 1 - tension, den = 20 * p + 4 * tension;
@@ -184,19 +193,21 @@ TEST(ThinPlate, OneSweepIsGaussSeidelOnTheStencil) {
 
 // One to four sweeps at once, each three rows behind the one before, two on each core, give
 // what they give one after the other, bit for bit: on random ground with random held pixels,
-// held exactly and loosely, with and without over-relaxation, repeated so that the threads
-// meet at different rows.
+// held exactly (the held values in z alone) and loosely, with and without over-relaxation,
+// repeated so that the threads meet at different rows.
 TEST(ThinPlate, SweepsAtOnceAsOneAfterTheOther) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> value(0, 10);
   for (int round = 0; round < 24; ++round) {
     const int rows = 70 + round, cols = 33 + 3 * round;
-    dem::PlateGrid grid{rows, cols, {}, {}};
+    dem::PlateGrid grid{rows, cols, {}, {}, {}};
     for (int n = 0; n < rows * cols; ++n) {
       grid.z.push_back(value(random));
       grid.fixed.push_back(value(random) < 1 ? value(random) : nan);
     }
+    hold_where_fixed(grid);
     const dem::Plate plate{0.1, round % 2 ? 5.0 : std::numeric_limits<double>::infinity()};
+    if (std::isinf(plate.hold)) grid.fixed.clear();  // held exactly: at what z holds
     std::vector<float> omegas;
     for (int k = 0; k <= round % 4; ++k)
       omegas.push_back((round + k) % 3 ? 1.9f : 1.0f);
@@ -212,12 +223,13 @@ TEST(ThinPlate, AFiniteHoldLetsTheSurfacePassBetweenZigzagValues) {
   // A held column alternating 0 and 1 between two columns at 0.5: held exactly it zigzags,
   // held loosely it comes closer to the plane at 0.5.
   const auto spread = [](double hold) {
-    dem::PlateGrid grid{20, 21, std::vector<float>(420, 0.5f), std::vector<float>(420, nan)};
+    dem::PlateGrid grid{20, 21, std::vector<float>(420, 0.5f), {}, std::vector<float>(420, nan)};
     for (int i = 0; i < 20; ++i) {
       grid.fixed[static_cast<std::size_t>(i * 21)] = 0.5f;
       grid.fixed[static_cast<std::size_t>(i * 21 + 20)] = 0.5f;
       grid.fixed[static_cast<std::size_t>(i * 21 + 10)] = static_cast<float>(i % 2);
     }
+    hold_where_fixed(grid);
     dem::solve_thin_plate(grid, {0.1, hold});
     return std::abs(grid.z[10 * 21 + 10] - 0.5f);
   };
