@@ -21,6 +21,8 @@ namespace {
 using Entry = std::uint64_t;
 using Heap = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
 using Packed = PixelIndex::Packed;
+/// A pixel and the value it had before a flood raised it.
+using Before = std::pair<Packed, float>;
 
 /// The entries reached from below, taken lowest first as a binary heap would take them, at a
 /// small constant cost each rather than a heap's logarithm: a radix heap (R. Ahuja, K. Mehlhorn,
@@ -88,7 +90,9 @@ std::size_t pixel_of(Entry e) { return PixelIndex::unpack(static_cast<Packed>(e 
 
 class Flood {
  public:
-  Flood(std::vector<float>& z, int rows, int cols, float step, const torvanelle::Image* held)
+  /// Each pixel it raises is noted in `raised` with the value it had, when given.
+  Flood(std::vector<float>& z, int rows, int cols, float step, const torvanelle::Image* held,
+        std::vector<Before>* raised = nullptr)
       : index_(z.size()),
         z_(z),
         rows_(rows),
@@ -96,7 +100,8 @@ class Flood {
         step_(step),
         held_(held),
         neighbours_(rows, cols),
-        closed_(z.size(), 0) {}
+        closed_(z.size(), 0),
+        raised_(raised) {}
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
   void seed(const std::vector<std::size_t>& outlets) {
@@ -212,6 +217,7 @@ class Flood {
       if (closed_[m] || std::isnan(z_[m])) return;
       closed_[m] = static_cast<std::uint8_t>(2 + k);
       if (!kept_from(n, m)) {
+        if (raised_ != nullptr) raised_->emplace_back(index_.pack(m), z_[m]);
         z_[m] = z_[n] + step_;
         pit_.push(index_.pack(m));
       } else {
@@ -234,6 +240,48 @@ class Flood {
   Open open_;                     // reached from below: flooded in order of height
   std::queue<Packed> pit_;        // raised: flooded first, in the order raised
   std::vector<Packed> draining_;  // found draining, their neighbours not yet looked at
+  std::vector<Before>* raised_;   // where the raised pixels are noted, or null
+};
+
+/// What a flood raised: which pixels, and to what, held for those pixels alone (a few in a
+/// hundred) rather than as a second surface. A pixel's place among them is its rank in a
+/// bitmap of all pixels, counted from a running count kept every 64 pixels.
+class Raised {
+ public:
+  /// From the pixels that a flood of `z` raised, each with the value it had: puts those values
+  /// back into `z` and keeps what the flood made of them.
+  Raised(std::vector<float>& z, const std::vector<Before>& raised)
+      : bits_((z.size() + 63) / 64, 0), counts_(bits_.size(), 0), values_(raised.size()) {
+    for (const Before& b : raised) {
+      const std::size_t n = PixelIndex::unpack(b.first);
+      bits_[n / 64] |= std::uint64_t{1} << (n % 64);
+    }
+    std::uint32_t total = 0;
+    for (std::size_t w = 0; w < bits_.size(); ++w) {
+      counts_[w] = total;
+      total += static_cast<std::uint32_t>(std::popcount(bits_[w]));
+    }
+    for (const Before& b : raised) {
+      const std::size_t n = PixelIndex::unpack(b.first);
+      values_[rank(n)] = z[n];
+      z[n] = b.second;
+    }
+  }
+
+  bool contains(std::size_t n) const { return (bits_[n / 64] >> (n % 64) & 1) != 0; }
+
+  /// The value the flood raised pixel `n` to; `n` one it raised.
+  float filled(std::size_t n) const { return values_[rank(n)]; }
+
+ private:
+  std::size_t rank(std::size_t n) const {
+    const std::uint64_t below = (std::uint64_t{1} << (n % 64)) - 1;
+    return counts_[n / 64] + static_cast<std::size_t>(std::popcount(bits_[n / 64] & below));
+  }
+
+  std::vector<std::uint64_t> bits_;
+  std::vector<std::uint32_t> counts_;  // raised pixels before each 64
+  std::vector<float> values_;          // in the order of the pixels
 };
 
 /// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in
@@ -241,11 +289,11 @@ class Flood {
 /// rather than listed, as a depression can be a good share of the raster.
 class Depressions {
  public:
-  Depressions(std::vector<float>& z, const std::vector<float>& filled,
-              const torvanelle::Image& skeleton, const Flood& flood, float step)
+  Depressions(std::vector<float>& z, const Raised& raised, const torvanelle::Image& skeleton,
+              const Flood& flood, float step)
       : index_(z.size()),
         z_(z),
-        filled_(filled),
+        raised_(raised),
         skeleton_(skeleton),
         flood_(flood),
         step_(step),
@@ -262,7 +310,7 @@ class Depressions {
     pits_.clear();
     walk(seed, 0, 1, [&](std::size_t n) {
       if (keep) return;  // the pits of a depression kept are not needed
-      keep = beside_line_below(n, filled_[n] - drawn_depth);
+      keep = beside_line_below(n, raised_.filled(n) - drawn_depth);
       if (is_pit(n)) pits_.push_back(index_.pack(n));
     });
     if (keep) return;
@@ -277,7 +325,7 @@ class Depressions {
         z_[it->first] = it->second;
     }
     walk(seed, 1, 2, [&](std::size_t n) {
-      if (!carved) z_[n] = filled_[n];
+      if (!carved) z_[n] = raised_.filled(n);
     });
   }
 
@@ -317,7 +365,7 @@ class Depressions {
       undo_.emplace_back(m, z_[m]);
       z_[m] = fall;
       // Lowered outside any depression: not one of its own to settle later.
-      if (!(filled_[m] > undo_.back().second)) seen_[m] = 2;
+      if (!raised_.contains(m) || !(raised_.filled(m) > undo_.back().second)) seen_[m] = 2;
     }
     return true;
   }
@@ -348,7 +396,8 @@ class Depressions {
       stack_.pop_back();
       visit(n);
       neighbours_.each(n, [&](std::size_t m, int) {
-        if (seen_[m] != from || !(filled_[m] > z_[m] || from == 1)) return;
+        if (seen_[m] != from) return;
+        if (from == 0 && !(raised_.contains(m) && raised_.filled(m) > z_[m])) return;
         seen_[m] = to;
         stack_.push_back(index_.pack(m));
       });
@@ -357,7 +406,7 @@ class Depressions {
 
   PixelIndex index_;
   std::vector<float>& z_;
-  const std::vector<float>& filled_;
+  const Raised& raised_;
   const torvanelle::Image& skeleton_;
   const Flood& flood_;
   float step_;
@@ -380,13 +429,15 @@ void fill_sinks(std::vector<float>& z, int rows, int cols, const std::vector<std
 
 void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton,
                         const std::vector<std::size_t>& outlets, float step, float drawn_depth) {
-  std::vector<float> filled = z;
-  Flood flood(filled, skeleton.rows, skeleton.cols, step, &skeleton);
+  std::vector<Before> before;
+  Flood flood(z, skeleton.rows, skeleton.cols, step, &skeleton, &before);
   flood.seed(outlets);
   flood.run();
-  Depressions depressions(z, filled, skeleton, flood, step);
+  const Raised raised(z, before);
+  before = {};
+  Depressions depressions(z, raised, skeleton, flood, step);
   for (std::size_t n = 0; n < z.size(); ++n) {
-    if (filled[n] > z[n] && !depressions.seen(n)) depressions.settle(n, drawn_depth);
+    if (raised.contains(n) && !depressions.seen(n)) depressions.settle(n, drawn_depth);
   }
 }
 
