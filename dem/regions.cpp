@@ -361,6 +361,7 @@ std::vector<std::size_t> bound_by_regions(const torvanelle::Image& skeleton, con
                                           std::vector<float>& z) {
   Labeller labeller(skeleton, z);
   labeller.run();
+  give_back_freed_memory();  // the labels' working space, before the guide's two distances
   const std::vector<Stretch>& stretches = labeller.stretches();
   std::vector<Scale> scales(stretches.size());
   for (std::size_t s = 0; s < stretches.size(); ++s) {
