@@ -10,6 +10,14 @@ namespace torvanelle::dem {
 namespace {
 
 constexpr float infinity = std::numeric_limits<float>::infinity();
+
+/// Whether where two parabolas of a row cross, as a fraction of whole numbers, and the products
+/// that compare two such fractions stay within 64-bit integers on a rows × cols grid: heights
+/// below rows², q² below cols², denominators below 2 cols.
+bool fits_64_bits(int rows, int cols) {
+  const double lift = static_cast<double>(rows) * rows + static_cast<double>(cols) * cols;
+  return 2 * lift * 2 * cols < 0x1p62;
+}
 constexpr int parities = 2;
 
 bool in_set(std::uint8_t v, int parity) { return v != no_label && v % 2 == parity; }
@@ -68,8 +76,13 @@ struct Band {
   std::vector<int> up;  // per row and column, the nearest set row above or at it, -1 for none
   NearestRow column[parities];
   NearestRow row[parities];
-  std::vector<int> apex;    // columns of the parabolas on the envelope
-  std::vector<float> from;  // where each starts to be lowest
+  std::vector<int> apex;  // columns of the parabolas on the envelope
+  // where each starts to be lowest, as a fraction: whole numbers, or doubles on grids too wide
+  // for them (some million columns), rounded then as any float comparison would be
+  std::vector<std::int64_t> whole_num;
+  std::vector<std::int64_t> whole_den;
+  std::vector<double> wide_num;
+  std::vector<double> wide_den;
 };
 
 /// Along each column of rows [first, last), the squared distance to the nearest set pixel of
@@ -108,35 +121,49 @@ void column_pass(const std::vector<std::uint8_t>& source, int cols, int first, i
 }
 
 /// One row: d(q) = min over p of (q - p)² + f(p), the label carried from the minimising p, f
-/// and its labels read from `in` at `offset` and the result written to `out`.
-void row_pass(const NearestRow& in, std::size_t offset, int cols, Band& e, NearestRow& out) {
+/// and its labels read from `in` at `offset` and the result written to `out`. The heights are
+/// whole numbers, so where two parabolas cross is a fraction, compared by products: no division
+/// waits in the chain from one column to the next.
+template <typename Number>
+void row_pass(const NearestRow& in, std::size_t offset, int cols, std::vector<int>& apex,
+              std::vector<Number>& from_num, std::vector<Number>& from_den, NearestRow& out) {
   const float* height = in.squared.data() + offset;
   const std::uint8_t* label = in.label.data() + offset;
   std::copy(height, height + cols, out.squared.begin());
   std::copy(label, label + cols, out.label.begin());
+  const auto lift = [&](int q) {  // f(q) + q², where the parabola of q stands
+    return static_cast<Number>(height[q]) + static_cast<Number>(q) * q;
+  };
   int k = -1;
   for (int q = 0; q < cols; ++q) {
     if (height[q] == infinity) continue;
-    float s = -infinity;
+    const Number own = lift(q);
+    Number num = 0;
+    Number den = 1;
     while (k >= 0) {
-      const int p = e.apex[static_cast<std::size_t>(k)];
-      // In double: q² + f(q) runs past a float's exact integers on wide rasters.
-      s = static_cast<float>(
-          ((height[q] + static_cast<double>(q) * q) - (height[p] + static_cast<double>(p) * p)) /
-          (2.0 * (q - p)));
-      if (s > e.from[static_cast<std::size_t>(k)]) break;
+      const int p = apex[static_cast<std::size_t>(k)];
+      num = own - lift(p);
+      den = 2 * static_cast<Number>(q - p);
+      // Beyond where the parabola of p starts to be lowest: p stays on the envelope.
+      if (k == 0 || num * from_den[static_cast<std::size_t>(k)] >
+                        from_num[static_cast<std::size_t>(k)] * den) {
+        break;
+      }
       --k;
     }
     ++k;
-    e.apex[static_cast<std::size_t>(k)] = q;
-    e.from[static_cast<std::size_t>(k)] = k == 0 ? -infinity : s;
+    apex[static_cast<std::size_t>(k)] = q;
+    from_num[static_cast<std::size_t>(k)] = num;
+    from_den[static_cast<std::size_t>(k)] = den;
   }
   if (k < 0) return;  // no set pixel in this row's reach: stays infinite
   int v = 0;
   for (int q = 0; q < cols; ++q) {
-    while (v < k && e.from[static_cast<std::size_t>(v) + 1] < static_cast<float>(q))
+    while (v < k && from_num[static_cast<std::size_t>(v) + 1] <
+                        static_cast<Number>(q) * from_den[static_cast<std::size_t>(v) + 1]) {
       ++v;
-    const int p = e.apex[static_cast<std::size_t>(v)];
+    }
+    const int p = apex[static_cast<std::size_t>(v)];
     const float d = static_cast<float>(q - p);
     out.squared[static_cast<std::size_t>(q)] = d * d + height[p];
     out.label[static_cast<std::size_t>(q)] = label[p];
@@ -161,7 +188,15 @@ void nearest_by_parity(const std::vector<std::uint8_t>& source, int rows, int co
       band.row[p].label.resize(width);
     }
     band.apex.resize(width);
-    band.from.resize(width);
+    const bool whole = fits_64_bits(rows, cols);
+    if (whole) {
+      band.whole_num.resize(width);
+      band.whole_den.resize(width);
+    } else {
+      band.wide_num.resize(width);
+      band.wide_den.resize(width);
+    }
+
     for (int b = first_band; b < last_band; ++b) {
       const int first = b * band_rows;
       const int last = std::min(first + band_rows, rows);
@@ -170,7 +205,13 @@ void nearest_by_parity(const std::vector<std::uint8_t>& source, int rows, int co
       for (int i = first; i < last; ++i) {
         const std::size_t offset = static_cast<std::size_t>(i - first) * width;
         for (int p = 0; p < parities; ++p)
-          row_pass(band.column[p], offset, cols, band, band.row[p]);
+          if (whole) {
+            row_pass(band.column[p], offset, cols, band.apex, band.whole_num, band.whole_den,
+                     band.row[p]);
+          } else {
+            row_pass(band.column[p], offset, cols, band.apex, band.wide_num, band.wide_den,
+                     band.row[p]);
+          }
         visit(i, band.row[0], band.row[1]);
       }
     }
