@@ -10,6 +10,7 @@
 #include <queue>
 #include <utility>
 
+#include "base/together.h"
 #include "dem/pixel_index.h"
 
 namespace torvanelle::dem {
@@ -101,31 +102,17 @@ class Flood {
         held_(held),
         neighbours_(rows, cols),
         closed_(z.size(), 0),
-        raised_(raised) {}
+        raised_(raised),
+        half_(rows / 2) {}
 
   /// Starts the flood at every pixel on the model's edge and at `outlets`.
   void seed(const std::vector<std::size_t>& outlets) {
-    // Row by row: whether each column of the three rows round it holds a NaN or leaves the
-    // raster, then whether one of the three columns round a pixel does.
-    std::vector<std::uint8_t> column(static_cast<std::size_t>(cols_));
-    for (int i = 0; i < rows_; ++i) {
-      const bool border = i == 0 || i == rows_ - 1;
-      for (int j = 0; j < cols_; ++j) {
-        column[static_cast<std::size_t>(j)] =
-            border || std::isnan(z_[at(i - 1, j)]) || std::isnan(z_[at(i + 1, j)]);
-      }
-      for (int j = 0; j < cols_; ++j) {
-        const std::size_t n = at(i, j);
-        if (std::isnan(z_[n])) continue;
-        const bool edge = j == 0 || j == cols_ - 1 || column[static_cast<std::size_t>(j - 1)] ||
-                          column[static_cast<std::size_t>(j)] ||
-                          column[static_cast<std::size_t>(j + 1)] || std::isnan(z_[n - 1]) ||
-                          std::isnan(z_[n + 1]);
-        if (edge) close(n);
-      }
-    }
+    run_together([&] { seed_rows(0, half_, starts_[0]); },
+                 [&] { seed_rows(half_, rows_, starts_[1]); }, z_.size());
     for (std::size_t n : outlets) {
-      if (!closed_[n] && !std::isnan(z_[n])) close(n);
+      if (closed_[n] || std::isnan(z_[n])) continue;
+      closed_[n] = 1;
+      starts_[n < cut() ? 0 : 1].push_back(index_.pack(n));
     }
   }
 
@@ -173,9 +160,34 @@ class Flood {
     return edge;
   }
 
-  void close(std::size_t n) {
-    closed_[n] = 1;
-    draining_.push_back(index_.pack(n));
+  /// The first pixel of the lower half of the rows: the halves are walked on a core each.
+  std::size_t cut() const {
+    return static_cast<std::size_t>(half_) * static_cast<std::size_t>(cols_);
+  }
+
+  /// Closes the pixels on the model's edge in rows [first, last), each noted in `starts`.
+  void seed_rows(int first, int last, std::vector<Packed>& starts) {
+    // Row by row: whether each column of the three rows round it holds a NaN or leaves the
+    // raster, then whether one of the three columns round a pixel does.
+    std::vector<std::uint8_t> column(static_cast<std::size_t>(cols_));
+    for (int i = first; i < last; ++i) {
+      const bool border = i == 0 || i == rows_ - 1;
+      for (int j = 0; j < cols_; ++j) {
+        column[static_cast<std::size_t>(j)] =
+            border || std::isnan(z_[at(i - 1, j)]) || std::isnan(z_[at(i + 1, j)]);
+      }
+      for (int j = 0; j < cols_; ++j) {
+        const std::size_t n = at(i, j);
+        if (std::isnan(z_[n])) continue;
+        const bool edge = j == 0 || j == cols_ - 1 || column[static_cast<std::size_t>(j - 1)] ||
+                          column[static_cast<std::size_t>(j)] ||
+                          column[static_cast<std::size_t>(j + 1)] || std::isnan(z_[n - 1]) ||
+                          std::isnan(z_[n + 1]);
+        if (!edge) continue;
+        closed_[n] = 1;
+        starts.push_back(index_.pack(n));
+      }
+    }
   }
 
   /// Whether the flood keeps pixel `m` as it is when it reaches it from pixel `n`: `m` lies
@@ -187,29 +199,64 @@ class Flood {
   /// Takes first, depth first from the starts, every pixel that a way rising by `step` or more a
   /// pixel (or through lines) joins to them: the flood would keep each as it is, whatever the
   /// order it reached them in, and taking them all in the order of height was most of its
-  /// time, as the pixels of one height lie far apart. The pixels beside those left start the
-  /// flood in the order of height.
+  /// time, as the pixels of one height lie far apart. Each half of the rows is walked on a core
+  /// of its own, then again from the two rows beside the cut, across it, for the ways that
+  /// cross; which pixel reached which is thus the same on any machine. The pixels beside those
+  /// left start the flood in the order of height.
   void drain() {
-    while (!draining_.empty()) {
-      const std::size_t n = PixelIndex::unpack(draining_.back());
-      draining_.pop_back();
+    const std::size_t cut = this->cut();
+    run_together([&] { walk_up(starts_[0], 0, cut); }, [&] { walk_up(starts_[1], cut, z_.size()); },
+                 z_.size());
+    std::vector<Packed> across;
+    for (int i = std::max(half_ - 1, 0); i < std::min(half_ + 1, rows_); ++i) {
+      for (std::size_t n = at(i, 0); n < at(i + 1, 0); ++n) {
+        if (closed_[n]) across.push_back(index_.pack(n));
+      }
+    }
+    walk_up(across, 0, z_.size());
+    starts_ = {};
+    // Rows whose neighbours lie in one half are searched on its core, the two beside the cut
+    // after: no pixel is marked by both.
+    std::array<std::vector<Entry>, 3> shores;
+    run_together([&] { queue_shore(0, half_ - 1, shores[0]); },
+                 [&] { queue_shore(half_ + 1, rows_, shores[1]); }, z_.size());
+    queue_shore(std::max(half_ - 1, 0), std::min(half_ + 1, rows_), shores[2]);
+    by_halves(rows_, z_.size(), [&](int first, int last) {
+      for (std::size_t n = at(first, 0); n < at(last, 0); ++n)
+        closed_[n] &= static_cast<std::uint8_t>(~queued);
+    });
+    for (const std::vector<Entry>& shore : shores) {
+      for (Entry e : shore)
+        open_.push(e);
+    }
+  }
+
+  /// Closes, depth first from the pixels of `stack`, every pixel of [from, to) that a way kept
+  /// by the flood and not leaving [from, to) joins to them, each noted with the way it came.
+  void walk_up(std::vector<Packed>& stack, std::size_t from, std::size_t to) {
+    while (!stack.empty()) {
+      const std::size_t n = PixelIndex::unpack(stack.back());
+      stack.pop_back();
       neighbours_.each(n, [&](std::size_t m, int k) {
-        if (closed_[m] || std::isnan(z_[m]) || !kept_from(n, m)) return;
+        if (m < from || m >= to || closed_[m] || std::isnan(z_[m]) || !kept_from(n, m)) return;
         closed_[m] = static_cast<std::uint8_t>(2 + k);
-        draining_.push_back(index_.pack(m));
+        stack.push_back(index_.pack(m));
       });
     }
-    draining_ = {};
-    for (std::size_t m = 0; m < closed_.size(); ++m) {
+    stack = {};
+  }
+
+  /// Notes, once each, the closed pixels beside a pixel of rows [first, last) left open: where
+  /// the flood starts in the order of height.
+  void queue_shore(int first, int last, std::vector<Entry>& shore) {
+    for (std::size_t m = at(std::max(first, 0), 0); m < at(std::max(first, last), 0); ++m) {
       if (closed_[m] || std::isnan(z_[m])) continue;
       neighbours_.each(m, [&](std::size_t n, int) {
         if (closed_[n] == 0 || (closed_[n] & queued)) return;
         closed_[n] |= queued;
-        open_.push(entry(z_[n], index_.pack(n)));
+        shore.push_back(entry(z_[n], index_.pack(n)));
       });
     }
-    for (std::uint8_t& c : closed_)
-      c &= static_cast<std::uint8_t>(~queued);
   }
 
   void spread(std::size_t n) {
@@ -237,10 +284,11 @@ class Flood {
   // 0 unreached, 1 a start, 2 + k reached by offset k; while the pixels that start the flood in
   // the order of height are found, `queued` marks those taken
   std::vector<std::uint8_t> closed_;
-  Open open_;                     // reached from below: flooded in order of height
-  std::queue<Packed> pit_;        // raised: flooded first, in the order raised
-  std::vector<Packed> draining_;  // found draining, their neighbours not yet looked at
-  std::vector<Before>* raised_;   // where the raised pixels are noted, or null
+  Open open_;                                  // reached from below: flooded in order of height
+  std::queue<Packed> pit_;                     // raised: flooded first, in the order raised
+  std::vector<Before>* raised_;                // where the raised pixels are noted, or null
+  int half_;                                   // the first row of the lower half
+  std::array<std::vector<Packed>, 2> starts_;  // each half's pixels that start the walk up
 };
 
 /// What a flood raised: which pixels, and to what, held for those pixels alone (a few in a
