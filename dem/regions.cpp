@@ -150,7 +150,7 @@ class Labeller {
     stretches_.resize(static_cast<std::size_t>(count));
     for (Run& r : runs_)
       r.label = joined_[static_cast<std::size_t>(r.label)];
-    joined_ = {};
+    joined_ = std::vector<int>();
   }
 
   /// Each stretch's highest and lowest value and whether it reaches the image's edge.

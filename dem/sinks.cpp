@@ -12,6 +12,7 @@
 
 #include "base/together.h"
 #include "dem/pixel_index.h"
+#include "dem/sparse.h"
 
 namespace torvanelle::dem {
 namespace {
@@ -243,7 +244,6 @@ class Flood {
         stack.push_back(index_.pack(m));
       });
     }
-    stack = {};
   }
 
   /// Notes, once each, the closed pixels beside a pixel of rows [first, last) left open: where
@@ -291,46 +291,24 @@ class Flood {
   std::array<std::vector<Packed>, 2> starts_;  // each half's pixels that start the walk up
 };
 
-/// What a flood raised: which pixels, and to what, held for those pixels alone (a few in a
-/// hundred) rather than as a second surface. A pixel's place among them is its rank in a
-/// bitmap of all pixels, counted from a running count kept every 64 pixels.
-class Raised {
- public:
-  /// From the pixels that a flood of `z` raised, each with the value it had: puts those values
-  /// back into `z` and keeps what the flood made of them.
-  Raised(std::vector<float>& z, const std::vector<Before>& raised)
-      : bits_((z.size() + 63) / 64, 0), counts_(bits_.size(), 0), values_(raised.size()) {
-    for (const Before& b : raised) {
-      const std::size_t n = PixelIndex::unpack(b.first);
-      bits_[n / 64] |= std::uint64_t{1} << (n % 64);
-    }
-    std::uint32_t total = 0;
-    for (std::size_t w = 0; w < bits_.size(); ++w) {
-      counts_[w] = total;
-      total += static_cast<std::uint32_t>(std::popcount(bits_[w]));
-    }
-    for (const Before& b : raised) {
-      const std::size_t n = PixelIndex::unpack(b.first);
-      values_[rank(n)] = z[n];
-      z[n] = b.second;
-    }
+/// What a flood raised, held for the pixels it raised alone (a few in a hundred) rather than as
+/// a second surface: the value each was raised to.
+using Raised = SparsePixels<float>;
+
+/// From the pixels that a flood of `z` raised, each with the value it had: puts those values
+/// back into `z` and keeps what the flood made of them.
+Raised take_back(std::vector<float>& z, const std::vector<Before>& raised) {
+  Raised filled(z.size(), [&](auto mark) {
+    for (const Before& b : raised)
+      mark(PixelIndex::unpack(b.first));
+  });
+  for (const Before& b : raised) {
+    const std::size_t n = PixelIndex::unpack(b.first);
+    filled[n] = z[n];
+    z[n] = b.second;
   }
-
-  bool contains(std::size_t n) const { return (bits_[n / 64] >> (n % 64) & 1) != 0; }
-
-  /// The value the flood raised pixel `n` to; `n` one it raised.
-  float filled(std::size_t n) const { return values_[rank(n)]; }
-
- private:
-  std::size_t rank(std::size_t n) const {
-    const std::uint64_t below = (std::uint64_t{1} << (n % 64)) - 1;
-    return counts_[n / 64] + static_cast<std::size_t>(std::popcount(bits_[n / 64] & below));
-  }
-
-  std::vector<std::uint64_t> bits_;
-  std::vector<std::uint32_t> counts_;  // raised pixels before each 64
-  std::vector<float> values_;          // in the order of the pixels
-};
+  return filled;
+}
 
 /// The depressions that a filling found, each kept or filled whole. A pixel is unseen (0), in
 /// a depression gathered (1), or in one filled (2); the depressions' pixels are walked twice
@@ -358,7 +336,7 @@ class Depressions {
     pits_.clear();
     walk(seed, 0, 1, [&](std::size_t n) {
       if (keep) return;  // the pits of a depression kept are not needed
-      keep = beside_line_below(n, raised_.filled(n) - drawn_depth);
+      keep = beside_line_below(n, raised_[n] - drawn_depth);
       if (is_pit(n)) pits_.push_back(index_.pack(n));
     });
     if (keep) return;
@@ -373,7 +351,7 @@ class Depressions {
         z_[it->first] = it->second;
     }
     walk(seed, 1, 2, [&](std::size_t n) {
-      if (!carved) z_[n] = raised_.filled(n);
+      if (!carved) z_[n] = raised_[n];
     });
   }
 
@@ -413,7 +391,7 @@ class Depressions {
       undo_.emplace_back(m, z_[m]);
       z_[m] = fall;
       // Lowered outside any depression: not one of its own to settle later.
-      if (!raised_.contains(m) || !(raised_.filled(m) > undo_.back().second)) seen_[m] = 2;
+      if (!raised_.contains(m) || !(raised_[m] > undo_.back().second)) seen_[m] = 2;
     }
     return true;
   }
@@ -445,7 +423,7 @@ class Depressions {
       visit(n);
       neighbours_.each(n, [&](std::size_t m, int) {
         if (seen_[m] != from) return;
-        if (from == 0 && !(raised_.contains(m) && raised_.filled(m) > z_[m])) return;
+        if (from == 0 && !(raised_.contains(m) && raised_[m] > z_[m])) return;
         seen_[m] = to;
         stack_.push_back(index_.pack(m));
       });
@@ -481,8 +459,8 @@ void fill_undrawn_sinks(std::vector<float>& z, const torvanelle::Image& skeleton
   Flood flood(z, skeleton.rows, skeleton.cols, step, &skeleton, &before);
   flood.seed(outlets);
   flood.run();
-  const Raised raised(z, before);
-  before = {};
+  const Raised raised = take_back(z, before);
+  before = std::vector<Before>();
   Depressions depressions(z, raised, skeleton, flood, step);
   for (std::size_t n = 0; n < z.size(); ++n) {
     if (raised.contains(n) && !depressions.seen(n)) depressions.settle(n, drawn_depth);

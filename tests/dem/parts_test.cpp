@@ -18,6 +18,7 @@
 #include "dem/pixel_index.h"
 #include "dem/regions.h"
 #include "dem/sinks.h"
+#include "dem/sparse.h"
 #include "dem/thin_plate.h"
 
 namespace {
@@ -342,6 +343,38 @@ TEST(Neighbours, EachInTheRasterInOrderAndTheBorder) {
         }
         EXPECT_EQ(got, want) << rows << "x" << cols << " pixel " << n;
         EXPECT_EQ(neighbours.on_border(n), i == 0 || j == 0 || i == rows - 1 || j == cols - 1);
+      }
+    }
+  }
+}
+
+// Pixels named in any order, some twice, on rasters whose sizes end on and off a word of 64:
+// each holds its own value, no other pixel is held, and a raster with none holds nothing.
+TEST(SparsePixels, HoldsEachNamedPixelsValue) {
+  std::mt19937 random(5);
+  for (const std::size_t pixels :
+       {std::size_t{1}, std::size_t{64}, std::size_t{65}, std::size_t{1000}}) {
+    for (const double share : {0.0, 0.03, 0.5, 1.0}) {
+      std::vector<std::size_t> named;
+      for (std::size_t n = 0; n < pixels; ++n) {
+        if (std::uniform_real_distribution<double>(0, 1)(random) < share) named.push_back(n);
+      }
+      std::vector<std::size_t> twice = named;
+      twice.insert(twice.end(), named.begin(), named.end());
+      std::shuffle(twice.begin(), twice.end(), random);
+      dem::SparsePixels<int> sparse(pixels, [&](auto mark) {
+        for (std::size_t n : twice)
+          mark(n);
+      });
+      EXPECT_EQ(sparse.empty(), named.empty());
+      for (std::size_t n : named)
+        sparse[n] = static_cast<int>(3 * n + 1);
+      for (std::size_t n = 0; n < pixels; ++n) {
+        const bool held = std::find(named.begin(), named.end(), n) != named.end();
+        EXPECT_EQ(sparse.contains(n), held) << pixels << " pixels, pixel " << n;
+        if (held) {
+          EXPECT_EQ(sparse[n], static_cast<int>(3 * n + 1)) << pixels << " pixels, pixel " << n;
+        }
       }
     }
   }
