@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "dem/dem.h"
 #include "vector/skeleton.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
   if (argc > 8) options.tension = std::atof(argv[8]);
   if (argc > 9) options.hold = std::atof(argv[9]);
   const auto start = std::chrono::steady_clock::now();
-  const dem::Model model = dem::elevation_model(image, levels, options);
+  const dem::Model model = dem::elevation_model(std::move(image), levels, options);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::ofstream out(argv[6], std::ios::binary);

@@ -11,6 +11,7 @@
 #include "dem/pixel_index.h"
 #include "dem/regions.h"
 #include "dem/sinks.h"
+#include "dem/sparse.h"
 #include "dem/thin_plate.h"
 #include "vector/skeleton.h"
 
@@ -75,16 +76,33 @@ std::vector<float> plate_surface(const torvanelle::Image& skeleton, const Levels
   return std::move(grid.z);
 }
 
+/// The contour number of each pixel of a band off its centre line: all that is kept of the
+/// contours once the skeleton is made, as such pixels are few beside the raster's.
+SparsePixels<std::uint8_t> band_pixels(const torvanelle::Image& contours,
+                                       const torvanelle::Image& skeleton) {
+  const auto off_centre = [&](std::size_t n) {
+    return contours.px[n] != torvanelle::no_line && skeleton.px[n] == torvanelle::no_line;
+  };
+  SparsePixels<std::uint8_t> bands(contours.px.size(), [&](auto mark) {
+    for (std::size_t n = 0; n < contours.px.size(); ++n) {
+      if (off_centre(n)) mark(n);
+    }
+  });
+  if (bands.empty()) return bands;
+  for (std::size_t n = 0; n < contours.px.size(); ++n) {
+    if (off_centre(n)) bands[n] = contours.px[n];
+  }
+  return bands;
+}
+
 /// Keeps each pixel of a band off its centre line within `band_reach` of the band's level.
-void hold_bands(const torvanelle::Image& contours, const torvanelle::Image& skeleton,
-                const Levels& levels, std::vector<float>& z) {
+void hold_bands(const SparsePixels<std::uint8_t>& bands, const Levels& levels,
+                std::vector<float>& z) {
+  if (bands.empty()) return;
   const double reach = band_reach * levels.interval;
   for (std::size_t n = 0; n < z.size(); ++n) {
-    const std::uint8_t v = contours.px[n];
-    if (v == torvanelle::no_line || skeleton.px[n] != torvanelle::no_line || std::isnan(z[n])) {
-      continue;
-    }
-    const double level = levels.of(v);
+    if (!bands.contains(n) || std::isnan(z[n])) continue;
+    const double level = levels.of(bands[n]);
     z[n] = static_cast<float>(std::clamp<double>(z[n], level - reach, level + reach));
   }
 }
@@ -117,8 +135,8 @@ void measure(Model& model) {
 
 }  // namespace
 
-Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
-                      const Options& options, const Progress& progress) {
+Model elevation_model(torvanelle::Image contours, const Levels& levels, const Options& options,
+                      const Progress& progress) {
   // Checked before any work: the regions and the sinks index the pixels in 32 bits.
   const PixelIndex index(contours.px.size());
   Model model;
@@ -134,6 +152,8 @@ Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
   }
   const Shares& share = options.method == Method::gradient ? gradient_shares : plate_shares;
   const torvanelle::Image skeleton = vect::skeleton(contours);
+  const SparsePixels<std::uint8_t> bands = band_pixels(contours, skeleton);
+  contours.px = std::vector<std::uint8_t>();  // a byte a pixel the work no longer needs
   progress.at(share.skeleton);
   model.z = options.method == Method::gradient
                 ? gradient_surface(skeleton, levels)
@@ -146,7 +166,7 @@ Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
   progress.at(share.regions);
   fill_undrawn_sinks(model.z, skeleton, pits, static_cast<float>(sink_step * levels.interval),
                      static_cast<float>(drawn_pit_depth * levels.interval));
-  hold_bands(contours, skeleton, levels, model.z);
+  hold_bands(bands, levels, model.z);
   measure(model);
   progress.at(1);
   return model;

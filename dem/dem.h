@@ -76,9 +76,11 @@ struct Model {
 /// the lines. Pixels outside the convex hull of
 /// the contour pixels are `nodata`; with no contour pixel at all, every pixel is. Throws
 /// std::length_error for a raster of 2³² pixels or more. `progress` hears how far the work has
-/// got, by stage and through the thin plate's sweeps, the last report 1.
-Model elevation_model(const torvanelle::Image& contours, const Levels& levels,
-                      const Options& options = {}, const Progress& progress = {});
+/// got, by stage and through the thin plate's sweeps, the last report 1. `contours` is taken
+/// rather than read: a caller done with it moves it in, and its memory is freed once the
+/// lines are thinned.
+Model elevation_model(torvanelle::Image contours, const Levels& levels, const Options& options = {},
+                      const Progress& progress = {});
 
 /// The ground under a window of a contour raster as the vectoriser's bridges follow it
 /// (`vect::Ground`): the model with a coarsest grid of 8, number k's line at elevation k.

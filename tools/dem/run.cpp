@@ -1,5 +1,7 @@
 #include "tools/dem/run.h"
 
+#include <utility>
+
 #include "cli/cli.h"
 #include "dem/dem.h"
 #include "gis/contour_raster.h"
@@ -41,10 +43,11 @@ Source read_source(gis::ContourRaster& raster, const ToolOptions& o,
   return s;
 }
 
-/// The source's elevation model, the engine's progress shown in `stage`.
-Model build_model(const Source& source, const gis::ProgressBar::Stage& stage) {
+/// The source's elevation model, the engine's progress shown in `stage`; the source's raster
+/// is handed to the engine, which frees it once it no longer needs it.
+Model build_model(Source& source, const gis::ProgressBar::Stage& stage) {
   const torvanelle::Progress progress([&stage](double fraction) { stage.at(fraction); });
-  return elevation_model(source.image, source.levels, {}, progress);
+  return elevation_model(std::move(source.image), source.levels, {}, progress);
 }
 
 void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& err) {
@@ -55,7 +58,6 @@ void model_to_file(const ToolOptions& o, cli::Command& command, std::ostream& er
       create_model_output(command, o.output, o.format, raster.cols(), raster.lines(), trap);
   Source source = read_source(raster, o, progress, err);
   Model model = build_model(source, progress.stage(0.1, 0.8));
-  source.image = torvanelle::Image();
   write_model(*out, model, source.georef, progress.stage(0.8, 1), trap, o.output);
   trap.raise_pending("cannot write " + o.output);
   progress.done();

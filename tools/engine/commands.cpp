@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "app/treatment.h"
 #include "base/owned_raster.h"
@@ -135,7 +136,7 @@ void model(const EngineOptions& o, cli::Command& command, std::ostream& out, std
   const fs::path staged = add_raster_output(o, command, image, true);
   progress.at(0.1);
   const dem::Model m =
-      dem::elevation_model(image, {*o.base, *o.interval}, {}, progress.part(0.1, 0.9));
+      dem::elevation_model(std::move(image), {*o.base, *o.interval}, {}, progress.part(0.1, 0.9));
   write_model(staged, m, o.output);
   printer.done();
 }
