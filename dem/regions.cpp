@@ -57,12 +57,12 @@ class Labeller {
   }
 
   /// Each pixel of row i's stretch number, -1 on the lines and for rows outside the raster;
-  /// `out` holds a row.
-  void expand(int i, std::vector<int>& out) const {
+  /// `out` holds a row from `offset` on, and -1 in the rest.
+  void expand(int i, std::vector<int>& out, int offset = 0) const {
     std::fill(out.begin(), out.end(), -1);
     if (i < 0 || i >= skeleton_.rows) return;
     for (const Run& r : row(i))
-      std::fill(out.begin() + r.begin, out.begin() + r.end, r.label);
+      std::fill(out.begin() + offset + r.begin, out.begin() + offset + r.end, r.label);
   }
 
   /// Calls visit(v, m, label, side) for each line pixel, v its number, and each of its 8
@@ -254,59 +254,48 @@ class Guide {
 
   /// One chamfer sweep, forwards (S = 1: from the previous row and pixel) or backwards
   /// (S = -1). A step from a pixel at `far` never wins (it gives more than `far`), nor one from
-  /// another stretch or a line.
+  /// another stretch or a line. Each row in two passes: the steps from the row before, pixel by
+  /// pixel without a branch, then the steps along the row, which must follow the sweep's order.
   template <int S>
   void sweep(std::vector<Distance>& d) const {
     const int rows = skeleton_.rows;
-    const int cols = skeleton_.cols;
-    std::vector<int> labels(static_cast<std::size_t>(cols));
-    std::vector<int> labels_before(static_cast<std::size_t>(cols));
-    labeller_.expand(S > 0 ? 0 : rows - 1, labels);
+    const std::size_t cols = static_cast<std::size_t>(skeleton_.cols);
+    const std::ptrdiff_t width = skeleton_.cols;
+    // The row before and its labels, a column more each side that no stretch matches.
+    std::vector<int> labels(cols + 2, -1);
+    std::vector<int> labels_before(cols + 2, -1);
+    std::vector<Distance> before(cols + 2, far);
+    // Each pixel's distance but for the step along the row, and that step's length: on a line,
+    // `far` and a step long enough that the next pixel takes nothing from it.
+    std::vector<unsigned> best(cols);
+    std::vector<unsigned> along(cols);
     for (int r = 0; r < rows; ++r) {
       const int i = S > 0 ? r : rows - 1 - r;
-      const int before = i - S;
-      const bool has_before = before >= 0 && before < rows;
-      if (r > 0) {
-        std::swap(labels, labels_before);
-        labeller_.expand(i, labels);
-      }
-      const int* label = labels.data();
-      const int* label_before = labels_before.data();
+      std::swap(labels, labels_before);
+      labeller_.expand(i, labels, 1);
       Distance* row = d.data() + index(i, 0);
-      const Distance* row_before = d.data() + index(has_before ? before : i, 0);
-      // Pixel j; `inner`: all its neighbours lie in the row's bounds. The pixel before it in
-      // the sweep is carried over, not read back.
-      int left_label = -1;
-      unsigned left = far;
-      const auto relax = [&](int j, bool inner) {
+      const int* label = labels.data() + 1;
+      const int* label_before = labels_before.data() + 1;
+      const Distance* above = before.data() + 1;
+      for (std::ptrdiff_t j = 0; j < width; ++j) {
         const int own = label[j];
-        if (own < 0) {
-          left_label = -1;
-          return;
-        }
-        unsigned best = row[j];
-        const auto from = [&](const int* labels, const Distance* dist, int b, unsigned step) {
-          if ((inner || (b >= 0 && b < cols)) && labels[b] == own) {
-            best = std::min(best, dist[b] + step);
-          }
+        // Beyond `far`, which never wins, from a pixel of another stretch or a line.
+        const auto step = [&](std::ptrdiff_t b, unsigned length) {
+          const unsigned other = static_cast<unsigned>(label_before[b] != own) * 0x10000u;
+          return (unsigned{above[b]} | other) + length;
         };
-        if (has_before) {
-          from(label_before, row_before, j - 1, 4);
-          from(label_before, row_before, j, 3);
-          from(label_before, row_before, j + 1, 4);
-        }
-        if (left_label == own) best = std::min(best, left + 3);
-        left = std::min<unsigned>(best, far - 1u);
-        left_label = own;
+        const unsigned diagonal = std::min(step(j - 1, 4), step(j + 1, 4));
+        const unsigned near = std::min(std::min(unsigned{row[j]}, step(j, 3)), diagonal);
+        best[j] = own < 0 ? unsigned{far} : std::min(near, far - 1u);
+        along[j] = own < 0 ? 0x20000u : 3u;
+      }
+      unsigned left = far;
+      for (std::ptrdiff_t k = 0; k < width; ++k) {
+        const std::ptrdiff_t j = S > 0 ? k : width - 1 - k;
+        left = std::min(best[j], left + along[j]);
         row[j] = static_cast<Distance>(left);
-      };
-      const int first = S > 0 ? 0 : cols - 1;
-      const int last = S > 0 ? cols - 1 : 0;
-      relax(first, false);
-      if (cols == 1) continue;
-      for (int j = first + S; j != last; j += S)
-        relax(j, true);
-      relax(last, false);
+        before[j + 1] = static_cast<Distance>(left);
+      }
     }
   }
 

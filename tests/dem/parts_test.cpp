@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <ostream>
+#include <queue>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -301,6 +303,79 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"Above", two_levels, 9, 3.5f, 0}, BoundCase{"Below", two_levels, 1, 3.5f, 0},
         BoundCase{"Between", two_levels, 3.25f, 3.25f, 0}),
     [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
+
+/// Chamfer distances over the free pixels of `picture` (3 a step to a side, 4 to a diagonal)
+/// from the lines of `level`, by a search nearest first: what the guide's sweeps approach.
+std::vector<int> chamfer_from(const Image& picture, std::uint8_t level) {
+  const int rows = picture.rows;
+  const int cols = picture.cols;
+  std::vector<int> d(picture.px.size(), std::numeric_limits<int>::max());
+  using Step = std::pair<int, int>;  // distance, pixel
+  std::priority_queue<Step, std::vector<Step>, std::greater<>> open;
+  const auto steps = [&](int n, auto visit) {
+    for (int di = -1; di <= 1; ++di) {
+      for (int dj = -1; dj <= 1; ++dj) {
+        const int i = n / cols + di;
+        const int j = n % cols + dj;
+        if ((di != 0 || dj != 0) && i >= 0 && j >= 0 && i < rows && j < cols)
+          visit(i * cols + j, di == 0 || dj == 0 ? 3 : 4);
+      }
+    }
+  };
+  for (int n = 0; n < rows * cols; ++n) {
+    if (picture.px[static_cast<std::size_t>(n)] != level) continue;
+    steps(n, [&](int m, int length) { open.push({length, m}); });
+  }
+  while (!open.empty()) {
+    const auto [length, n] = open.top();
+    open.pop();
+    if (picture.px[static_cast<std::size_t>(n)] != no_line ||
+        length >= d[static_cast<std::size_t>(n)]) {
+      continue;
+    }
+    d[static_cast<std::size_t>(n)] = length;
+    steps(n, [&](int m, int step) { open.push({length + step, m}); });
+  }
+  return d;
+}
+
+// Above both its levels, a stretch takes the guide: the share of the way from its lowest line
+// to its highest, by chamfer distances round a spur of the lowest line, in each of the eight
+// orientations (the sweeps run both ways along rows and columns).
+TEST(RegionsGuide, AboveBothLevelsFollowsChamferDistances) {
+  const std::vector<std::string> picture = {
+      "3.........", "3.........", "33333.....", "3.........", "3......4..",
+      "3......4..", "3......4..", "3.........", "3.........",
+  };
+  for (int orientation = 0; orientation < 8; ++orientation) {
+    std::vector<std::string> turned = picture;
+    if (orientation & 4) {
+      turned.assign(picture.front().size(), std::string(picture.size(), '.'));
+      for (std::size_t i = 0; i < picture.size(); ++i) {
+        for (std::size_t j = 0; j < picture[i].size(); ++j)
+          turned[j][i] = picture[i][j];
+      }
+    }
+    if (orientation & 1) std::reverse(turned.begin(), turned.end());
+    if (orientation & 2) {
+      for (std::string& row : turned)
+        std::reverse(row.begin(), row.end());
+    }
+    const Image skeleton = image(turned);
+    std::vector<float> z(skeleton.px.size(), 9.0f);
+    for (std::size_t n = 0; n < z.size(); ++n) {
+      if (skeleton.px[n] != no_line) z[n] = skeleton.px[n];
+    }
+    dem::bound_by_regions(skeleton, {0, 1}, z);
+    const std::vector<int> low = chamfer_from(skeleton, 3);
+    const std::vector<int> high = chamfer_from(skeleton, 4);
+    for (std::size_t n = 0; n < z.size(); ++n) {
+      if (skeleton.px[n] != no_line) continue;
+      const double share = static_cast<double>(low[n]) / (low[n] + high[n]);
+      EXPECT_FLOAT_EQ(z[n], static_cast<float>(3 + share)) << orientation << " at " << n;
+    }
+  }
+}
 
 /// A size × size raster at 9 with a 3 × 3 bowl in the middle: its ring at `ring`, its centre
 /// at `centre`.
