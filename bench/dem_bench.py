@@ -17,10 +17,12 @@ and gdal_fillnodata through a Float32 GeoTIFF of the line pixels' levels.
 Printed per case and method, over the pixels inside the contours' convex hull:
   rmse (ground units) and rmse/I; on-level: share of pixels off the lines within 0.001 I of a
   level; slope: RMSE of the slope in degrees; sinks/km2: regional minima that the contours do not
-  call for (one is allowed inside each closed contour that encloses lower ground); time (s) and
-  peak memory (bytes per pixel) of the process, both from /usr/bin/time: processor time, as
-  the machine is shared. The engine's program reads and writes raw files, so its time and
-  memory include no GDAL; the peers' include their GeoTIFF input and output.
+  call for (one is allowed inside each closed contour that encloses lower ground); processor
+  and wall-clock time (s) and peak memory (bytes per pixel) of the process, from /usr/bin/time
+  (processor time is the steadier on a shared machine, the wall clock what a user waits); for
+  the engine, I/O s: the time its program spent reading the raster and writing the model, the
+  floor under any engine's wall clock. The engine's program reads and writes raw files, so its
+  time and memory include no GDAL; the peers' include their GeoTIFF input and output.
 
 Needs numpy, scipy and GDAL's Python bindings (python3-numpy, python3-scipy, python3-gdal),
 gdal-bin and grass-core. Figures, never a test.
@@ -105,17 +107,25 @@ def contour(z, thick):
     return lines, base, interval
 
 
+class Cost:
+    """What a run took: processor seconds (user + system, children included), wall-clock
+    seconds, peak bytes resident, and for the engine the seconds it spent reading its raster and
+    writing its model, the floor under any engine's wall clock (None for the others)."""
+
+    def __init__(self, cpu, wall, peak, io=None):
+        self.cpu, self.wall, self.peak, self.io = cpu, wall, peak, io
+
+
 def run(cmd, **kw):
-    """Runs cmd; returns (processor seconds, peak bytes, output) as /usr/bin/time measures them.
-    Processor time (user + system, children included) rather than the wall clock: the machine
-    is shared, and the wall clock counts the other users' work too."""
-    out = subprocess.run(["/usr/bin/time", "-f", "PEAK %M CPU %U %S"] + cmd, capture_output=True,
-                         text=True, **kw)
+    """Runs cmd; returns (its Cost as /usr/bin/time measures it, output)."""
+    out = subprocess.run(["/usr/bin/time", "-f", "PEAK %M CPU %U %S WALL %e"] + cmd,
+                         capture_output=True, text=True, **kw)
     if out.returncode != 0:
         sys.stderr.write(out.stdout + out.stderr)
         raise RuntimeError(" ".join(cmd))
-    peak, user, system = re.findall(r"PEAK (\d+) CPU ([0-9.]+) ([0-9.]+)", out.stderr)[-1]
-    return float(user) + float(system), int(peak) * 1024, out.stdout
+    peak, user, system, wall = re.findall(
+        r"PEAK (\d+) CPU ([0-9.]+) ([0-9.]+) WALL ([0-9.]+)", out.stderr)[-1]
+    return Cost(float(user) + float(system), float(wall), int(peak) * 1024), out.stdout
 
 
 def write_tif(path, array, nodata):
@@ -153,10 +163,12 @@ def engine(program, work, lines, base, interval, method, tension=None, hold=None
     lines.tofile(raw)
     out = os.path.join(work, "engine.f32")
     n = lines.shape
-    seconds, peak, text = run([program, raw, str(n[0]), str(n[1]), str(base), str(interval), out,
-                               method, str(0.1 if tension is None else tension),
-                               "inf" if hold is None else str(hold)])
-    return np.fromfile(out, np.float32).reshape(n).astype(np.float64), seconds, peak
+    cost, text = run([program, raw, str(n[0]), str(n[1]), str(base), str(interval), out, method,
+                      str(0.1 if tension is None else tension),
+                      "inf" if hold is None else str(hold)])
+    said = dict(re.findall(r"(\w+)=(\S+)", text))
+    cost.io = float(said["read_seconds"]) + float(said["write_seconds"])
+    return np.fromfile(out, np.float32).reshape(n).astype(np.float64), cost
 
 
 def fillnodata(work, lines, base, interval):
@@ -165,8 +177,8 @@ def fillnodata(work, lines, base, interval):
     out = os.path.join(work, "fill.tif")
     if os.path.exists(out):
         os.remove(out)
-    seconds, peak, _ = run(["gdal_fillnodata.py", "-q", "-md", str(max(lines.shape)), src, out])
-    return read_tif(out), seconds, peak
+    cost, _ = run(["gdal_fillnodata.py", "-q", "-md", str(max(lines.shape)), src, out])
+    return read_tif(out), cost
 
 
 def in_grass(work, lines, base, interval, commands, name):
@@ -182,8 +194,8 @@ def in_grass(work, lines, base, interval, commands, name):
     out = os.path.join(work, name + ".tif")
     script = (f"r.in.gdal -o input={src} output=c --q && g.region raster=c && {commands} && "
               f"r.out.gdal -c -f input=dem output={out} type=Float32 nodata=-99999 --q --o")
-    seconds, peak, _ = run(["grass", mapset, "--exec", "sh", "-c", script])
-    return read_tif(out), seconds, peak
+    cost, _ = run(["grass", mapset, "--exec", "sh", "-c", script])
+    return read_tif(out), cost
 
 
 def grass(work, lines, base, interval):
@@ -355,13 +367,15 @@ def run_case(a, name, n, width):
         results.append(("fillnodata",) + fillnodata(a.work, lines, base, interval))
     # The true ground's own figures: what the contours cannot tell apart (its small pits that
     # no closed contour draws count as sinks).
-    results.append(("true ground", truth, 0.0, 0))
-    for method, z, seconds, peak in results:
+    results.append(("true ground", truth, None))
+    for method, z, cost in results:
         f = figures(z, truth, lines, base, interval, cell, hull)
+        spent = "" if cost is None else (
+            f" {cost.cpu:7.2f} {cost.wall:7.2f} "
+            f"{'-' if cost.io is None else f'{cost.io:.2f}':>6} {cost.peak / (n * n):6.1f}")
         print(f"{case:26} {method:14} {f['rmse']:8.3f} {f['rel']:7.3f} "
               f"{100 * f['on_level']:6.2f}% {100 * f['flat']:6.2f}% {100 * f['kept']:6.2f}% "
-              f"{f['slope']:7.3f} {f['sinks']:9.3f} "
-              f"{f['coverage']:6.3f} {seconds:7.2f} {peak / (n * n):6.1f}", flush=True)
+              f"{f['slope']:7.3f} {f['sinks']:9.3f} {f['coverage']:6.3f}{spent}", flush=True)
 
 
 def main():
@@ -380,7 +394,8 @@ def main():
     os.makedirs(a.work, exist_ok=True)
     print(f"{'case':26} {'method':14} {'rmse':>8} {'rmse/I':>7} {'on-lvl':>7} {'flat':>7} "
           f"{'kept':>7} {'slope°':>7} "
-          f"{'sinks/km2':>9} {'cover':>6} {'cpu s':>7} {'B/px':>6}", flush=True)
+          f"{'sinks/km2':>9} {'cover':>6} {'cpu s':>7} {'wall s':>7} {'I/O s':>6} {'B/px':>6}",
+          flush=True)
     for name in a.grounds.split(","):
         for n in map(int, a.sizes.split(",")):
             for width in a.widths.split(","):
