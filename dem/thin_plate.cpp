@@ -298,29 +298,26 @@ float finish_interior(PlateGrid& g, int i, int from, int to, const RowWork& work
   return change;
 }
 
-/// `finish_interior` on two rows at once, in one loop: each row's chain of updates runs while
-/// the other's waits for its last product.
-void finish_interiors(PlateGrid& g, int i, int k, int from, int to, const RowWork& wi,
-                      const RowWork& wk) {
-  float* zi = g.z.data() + index(g, i, 0);
-  float* zk = g.z.data() + index(g, k, 0);
-  float left_i = zi[from - 1];
-  float further_i = zi[from - 2];
-  float left_k = zk[from - 1];
-  float further_k = zk[from - 2];
+/// `finish_interior` on `Count` rows at once, in one loop: each row's chain of updates runs
+/// while the others wait for their last product.
+template <int Count>
+void finish_interiors(PlateGrid& g, const int* rows, int from, int to, const RowWork* const* work) {
+  float* z[Count];
+  float left[Count];
+  float further[Count];
+  for (int c = 0; c < Count; ++c) {
+    z[c] = g.z.data() + index(g, rows[c], 0);
+    left[c] = z[c][from - 1];
+    further[c] = z[c][from - 2];
+  }
   for (int j = from; j < to; ++j) {
-    const float vi = wi.a[static_cast<std::size_t>(j)] +
-                     wi.c[static_cast<std::size_t>(j)] * further_i +
-                     wi.b[static_cast<std::size_t>(j)] * left_i;
-    const float vk = wk.a[static_cast<std::size_t>(j)] +
-                     wk.c[static_cast<std::size_t>(j)] * further_k +
-                     wk.b[static_cast<std::size_t>(j)] * left_k;
-    zi[j] = vi;
-    zk[j] = vk;
-    further_i = left_i;
-    left_i = vi;
-    further_k = left_k;
-    left_k = vk;
+    const std::size_t at = static_cast<std::size_t>(j);
+    for (int c = 0; c < Count; ++c) {
+      const float v = work[c]->a[at] + work[c]->c[at] * further[c] + work[c]->b[at] * left[c];
+      z[c][j] = v;
+      further[c] = left[c];
+      left[c] = v;
+    }
   }
 }
 
@@ -482,49 +479,65 @@ float relax_row(PlateGrid& g, int i, const Plate& plate, float omega, RowWork& w
   return std::max(change, relax_edge(g, i, g.cols - 2, g.cols, plate));
 }
 
-/// Row i of one sweep and row k of the next, three rows or more above it, as `relax_row` on
-/// each: neither reads a row that the other writes, so their interiors are relaxed together.
-void relax_two_rows(PlateGrid& g, int i, float omega_i, RowWork& wi, int k, float omega_k,
-                    RowWork& wk, const Plate& plate) {
-  if (!std::isinf(plate.hold) || !has_interior(g, i) || !has_interior(g, k)) {
-    relax_row(g, i, plate, omega_i, wi);
-    relax_row(g, k, plate, omega_k, wk);
+/// The most sweeps that one core runs at once.
+constexpr int sweeps_a_core = 4;
+
+/// Rows of successive sweeps, each three rows or more above the one before, as `relax_row` on
+/// each: none reads a row that another writes, so their interiors are relaxed together.
+void relax_rows(PlateGrid& g, const int* rows, const float* omegas, RowWork* const* work, int count,
+                const Plate& plate) {
+  const bool interiors = std::isinf(plate.hold) &&
+                         std::all_of(rows, rows + count, [&](int i) { return has_interior(g, i); });
+  if (!interiors || count == 1) {
+    for (int c = 0; c < count; ++c)
+      relax_row(g, rows[c], plate, omegas[c], *work[c]);
     return;
   }
-  relax_edge(g, i, 0, 2, plate);
-  relax_edge(g, k, 0, 2, plate);
-  prepare_interior(g, i, 2, g.cols - 2, plate, omega_i, wi);
-  prepare_interior(g, k, 2, g.cols - 2, plate, omega_k, wk);
-  finish_interiors(g, i, k, 2, g.cols - 2, wi, wk);
-  relax_edge(g, i, g.cols - 2, g.cols, plate);
-  relax_edge(g, k, g.cols - 2, g.cols, plate);
+  for (int c = 0; c < count; ++c) {
+    relax_edge(g, rows[c], 0, 2, plate);
+    prepare_interior(g, rows[c], 2, g.cols - 2, plate, omegas[c], *work[c]);
+  }
+  switch (count) {
+    case 2:
+      finish_interiors<2>(g, rows, 2, g.cols - 2, work);
+      break;
+    case 3:
+      finish_interiors<3>(g, rows, 2, g.cols - 2, work);
+      break;
+    default:
+      finish_interiors<sweeps_a_core>(g, rows, 2, g.cols - 2, work);
+  }
+  for (int c = 0; c < count; ++c)
+    relax_edge(g, rows[c], g.cols - 2, g.cols, plate);
 }
 
-/// Runs `count` (1 or 2) sweeps from number `first` of `omegas`, the second three rows behind
-/// the first; before each row of the first, waits for `ready` to count the rows it reads of
-/// the sweep before (when `wait`), and counts in `done` the rows of the last that are done.
+/// Runs `count` (1 to `sweeps_a_core`) sweeps from number `first` of `omegas`, each three rows
+/// behind the one before; before each row of the first, waits for `ready` to count the rows it
+/// reads of the sweep before (when `wait`), and counts in `done` the rows of the last that are
+/// done.
 void run_sweeps(PlateGrid& g, const Plate& plate, std::span<const float> omegas, int first,
                 int count, bool wait, std::atomic<int>& ready, std::atomic<int>& done) {
-  RowWork wa;
-  RowWork wb;
+  RowWork work[sweeps_a_core];
   const int lag = 3 * (count - 1);
   for (int t = 0; t < g.rows + lag; ++t) {
-    const int a = t;
-    const int b = t - 3;
-    if (wait && a < g.rows) {
-      while (ready.load(std::memory_order_acquire) < std::min(a + 3, g.rows))
+    if (wait && t < g.rows) {
+      while (ready.load(std::memory_order_acquire) < std::min(t + 3, g.rows))
         pause_briefly();
     }
-    const float oa = omegas[static_cast<std::size_t>(first)];
-    if (count == 2 && a < g.rows && b >= 0) {
-      relax_two_rows(g, a, oa, wa, b, omegas[static_cast<std::size_t>(first) + 1], wb, plate);
-    } else if (a < g.rows) {
-      relax_row(g, a, plate, oa, wa);
-    } else if (count == 2 && b >= 0) {
-      relax_row(g, b, plate, omegas[static_cast<std::size_t>(first) + 1], wb);
+    int rows[sweeps_a_core];
+    float omega[sweeps_a_core];
+    RowWork* works[sweeps_a_core];
+    int now = 0;
+    for (int s = 0; s < count; ++s) {
+      const int i = t - 3 * s;
+      if (i < 0 || i >= g.rows) continue;
+      rows[now] = i;
+      omega[now] = omegas[static_cast<std::size_t>(first + s)];
+      works[now] = &work[s];
+      ++now;
     }
-    done.store(std::min(count == 2 ? std::max(t - 2, 0) : t + 1, g.rows),
-               std::memory_order_release);
+    relax_rows(g, rows, omega, works, now, plate);
+    done.store(std::clamp(t - lag + 1, 0, g.rows), std::memory_order_release);
   }
 }
 
@@ -540,6 +553,11 @@ float relax(PlateGrid& g, const Plate& plate, float omega) {
 
 void relax_sweeps(PlateGrid& g, const Plate& plate, std::span<const float> omegas) {
   const int n = static_cast<int>(omegas.size());
+  if (n > 2 * sweeps_a_core) {
+    relax_sweeps(g, plate, omegas.first(2 * sweeps_a_core));
+    relax_sweeps(g, plate, omegas.subspan(2 * sweeps_a_core));
+    return;
+  }
   if (n == 1) {
     relax(g, plate, omegas[0]);
     return;
@@ -576,9 +594,9 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
     coarser.pop_back();
     const int sweeps = sweeps_at(static_cast<int>(level));
     const auto omega = [&](int s) { return s < sweeps - plain_sweeps ? over_relaxation : 1.0f; };
-    const int together = two_cores() && fine.rows >= 64 ? 4 : 1;
+    const int together = two_cores() && fine.rows >= 64 ? 2 * sweeps_a_core : 1;
     for (int s = 0; s < sweeps; s += together) {
-      float omegas[4];
+      float omegas[2 * sweeps_a_core];
       const int count = std::min(together, sweeps - s);
       for (int k = 0; k < count; ++k)
         omegas[k] = omega(s + k);

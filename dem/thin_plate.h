@@ -49,10 +49,11 @@ void solve_thin_plate(PlateGrid& grid, const Plate& plate, const Progress& progr
 /// 1 to below 2). Returns the largest change.
 float relax(PlateGrid& grid, const Plate& plate, float over_relaxation);
 
-/// One to four sweeps, as `relax` with each of `over_relaxations` in turn, bit for bit: each
-/// sweep three rows behind the one before, the first half on another core (when there is one),
-/// the second on the calling thread, and each core's two relaxed row by row together, as no
-/// row of one reads a row that the other changes.
+/// Sweeps, as `relax` with each of `over_relaxations` in turn, bit for bit: eight at a time,
+/// each three rows behind the one before, the first half on another core (when there is one),
+/// the second on the calling thread, and each core's four relaxed row by row together, as no
+/// row of one reads a row that another changes: the chain of updates along one row waits on
+/// each product, and four of them fill that wait.
 void relax_sweeps(PlateGrid& grid, const Plate& plate, std::span<const float> over_relaxations);
 
 }  // namespace torvanelle::dem
